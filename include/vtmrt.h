@@ -1,0 +1,100 @@
+/* vtmrt.h - public C interface of the vtmrt lexical transducer runtime.
+ *
+ * The library exports two families of names: camelCase (vtmOpenLexicalTransducer)
+ * and snake_case (vtm_make_fsm). Where both exist, the camelCase function passes
+ * its arguments unchanged to its snake_case twin.
+ *
+ * Conventions:
+ *  - An int result of 0 or more is success; a negative result is a VTM_ERR_* code.
+ *  - Object makers never return NULL. On failure they return an error object, a
+ *    constant handle standing for one error code; vtm_object_error_code() recovers it.
+ *  - A function taking an object checks it first: NULL gives VTM_ERR_NULL_OBJECT, an
+ *    error object gives its own code. Free functions ignore NULL and error objects.
+ *  - Text results are copied into caller buffers whose size the caller passes; the
+ *    library never allocates anything for the caller to free.
+ *  - Text is 8-bit, in the transducer's character encoding (normally code page 1252).
+ */
+#ifndef VTMRT_H
+#define VTMRT_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define VTMRT_API
+#else
+#define VTMRT_API __attribute__((visibility("default")))
+#endif
+
+/* ---- Error codes -------------------------------------------------------- */
+#define VTM_OK 0
+#define VTM_ERR_FILE_OPEN (-1)
+#define VTM_ERR_BAD_FILE (-2)
+#define VTM_ERR_NO_MEMORY (-3)
+#define VTM_ERR_UNSUPPORTED_OS (-4)
+#define VTM_ERR_INVALID_FSM (-5)
+#define VTM_ERR_INVALID_CLIENT_DICT (-6)
+#define VTM_ERR_INVALID_NUMBER (-8)
+#define VTM_ERR_CHAR_NOT_IN_ALPHABET (-10)
+#define VTM_ERR_INVALID_FUNCTION (-11)
+#define VTM_ERR_OUTPUT_TOO_LONG (-12)
+#define VTM_ERR_STACK_OVERFLOW (-13)
+#define VTM_ERR_INCOMPLETE_TAG (-14)
+#define VTM_ERR_UNRECOGNIZED_TOKEN (-15)
+#define VTM_ERR_INCOMPLETE_INPUT (-16)
+#define VTM_ERR_GUESSER_FAILED (-17)
+#define VTM_ERR_UNKNOWN_CLASS (-18)
+#define VTM_ERR_TOO_MANY_TOKENS (-19)
+#define VTM_ERR_TOKEN_BUFFER_TOO_SMALL (-20)
+#define VTM_ERR_CLIENT_BUFFER_TOO_SMALL (-21)
+#define VTM_ERR_CODED_INPUT_TOO_SMALL (-22)
+#define VTM_ERR_CODED_OUTPUT_TOO_SMALL (-23)
+#define VTM_ERR_MORE_RESULTS (-24)
+#define VTM_ERR_MODEL_MISMATCH (-25)
+#define VTM_ERR_INTERNAL_BUFFER_TOO_SMALL (-26)
+#define VTM_ERR_DICT_ENTRY_BEFORE_TAG (-27)
+#define VTM_ERR_NULL_OBJECT (-28)
+#define VTM_ERR_IO (-29)
+#define VTM_SOURCE_ERROR (-44)
+#define VTM_ERR_SUMMARIZER_UNKNOWN (-45)
+#define VTM_LOADING_ERROR (-46)
+#define VTM_STEM_ERROR (-47)
+#define VTM_ERR_SUMMARIZER_INIT (-48)
+#define VTM_TOKENIZER_INIT_ERROR (-49)
+#define VTM_TOKENIZER_INIT_BUFFER_OVERFLOW (-50)
+#define VTM_ERR_WALK_INTERNAL (-1993)
+
+/* ---- Handles ------------------------------------------------------------- */
+/* Opaque object handles. Any of them may be an error object (see above). */
+typedef struct VtmFsmRec *VtmFsm;
+typedef struct VtmHeaderRec *VtmHeader;
+typedef struct VtmClientDictRec *VtmClientDict;
+typedef struct VtmLookupBufferRec *VtmLookupBuffer;
+
+/* ---- Library frame ------------------------------------------------------ */
+VTMRT_API int vtm_init_library(void);
+VTMRT_API void vtm_free_library(void);
+/* Error object for a negative code. Codes of 0 or more, and codes below -60 (which
+ * have no error object), give the error object of VTM_ERR_INVALID_NUMBER. */
+VTMRT_API void *vtm_error_object(int code);
+/* VTM_ERR_NULL_OBJECT for NULL, the code of an error object, 0 for anything else. */
+VTMRT_API int vtm_object_error_code(const void *object);
+VTMRT_API int vtm_error_message(int code, char *buffer, int size);
+VTMRT_API int vtm_library_version(char *buffer, int size);
+
+VTMRT_API int vtmInitLexicalLibrary(void);
+VTMRT_API void vtmFreeLexicalLibrary(void);
+VTMRT_API void *vtmErrorObject(int code);
+VTMRT_API int vtmObjectErrorCode(const void *object);
+VTMRT_API int vtmLexicalTransducerErrorCode(const void *object); /* same function */
+VTMRT_API int vtmLexicalLibraryErrorMessage(int code, char *buffer, int size);
+VTMRT_API int vtmLexicalLibraryVersion(char *buffer, int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VTMRT_H */
