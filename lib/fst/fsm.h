@@ -1,0 +1,194 @@
+// In-memory form of a loaded transducer file and the internal operations that the
+// coder, the walks and the other subsystems use on it.
+//
+// File layout: a 92-byte big-endian header, the table area (file offsets 92 up to
+// network_offset; every "table offset" is a file offset into it), then the network.
+//
+// Invariants of a VtmFsmRec returned by the loader (the loader refuses any file that
+// would break them with VTM_ERR_BAD_FILE, so readers need no bounds checks of their own
+// for what is listed here):
+//  - every view below lies wholly inside table_area, with its element count known;
+//  - every subnet's start_state is < network_size;
+//  - every entry of the near and far state tables is < network_size;
+//  - char_first <= char_last and char_codes covers char_last - char_first + 1 entries.
+// The network's internal references are not all checked at load; the walks stay inside
+// [0, network_size) by checks of their own (see lib/lookup).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "vtmrt.h"
+
+// The file header with every multi-byte field in host byte order. The natural layout of
+// these fields has no padding, so the struct is exactly the 92 header bytes.
+struct VtmHeaderRec {
+  uint16_t unused0;
+  uint8_t unused2;
+  uint8_t header_size;
+  uint8_t format_version;
+  uint8_t unused5;
+  uint8_t copyright_offset;
+  uint8_t language;
+  uint32_t creation_date;
+  uint16_t near_table_offset;
+  uint16_t far_table_offset;
+  uint16_t unused16;
+  uint16_t network_offset;
+  uint16_t char_map_offset;
+  uint8_t unused22;
+  uint8_t esc_label;
+  uint8_t near_ref_base;
+  uint8_t far_ref_base;
+  uint8_t abs_ref_base;
+  uint8_t label_base;
+  uint16_t unused28;
+  uint16_t named_table_dir_offset;
+  uint16_t unused32;
+  uint8_t net_flags;
+  uint8_t table_label;
+  uint32_t unused36;
+  uint16_t unused40;
+  uint16_t subnet_dir_offset;
+  uint16_t unused44;
+  uint8_t esc_radix;
+  uint8_t subnet_count;
+  uint16_t unused48;
+  uint8_t char_encoding;
+  uint8_t code_flags;
+  uint8_t eps_label;
+  uint8_t unused53[3];
+  uint16_t symbol_char_offset;
+  uint8_t state_ref_width;
+  uint8_t unused59;
+  uint16_t unused60;
+  uint16_t function_table_offset;
+  uint32_t unused64;
+  uint32_t network_size;
+  uint16_t ext_table72;
+  uint16_t ext_table74;
+  uint16_t unused76;
+  uint16_t unused78;
+  uint16_t unused80;
+  uint8_t char_map_count;
+  uint8_t unused83;
+  uint16_t unused84;
+  uint8_t nid_label;
+  uint8_t unused87;
+  uint16_t unused88;
+  uint16_t symbol_name_offset;
+};
+static_assert(sizeof(VtmHeaderRec) == 92, "header is 92 bytes");
+static_assert(offsetof(VtmHeaderRec, creation_date) == 8);
+static_assert(offsetof(VtmHeaderRec, network_size) == 68);
+static_assert(offsetof(VtmHeaderRec, symbol_name_offset) == 90);
+
+namespace vtm {
+
+inline constexpr int kHeaderBytes = 92;
+inline constexpr uint8_t kNetExtended = 0x01;    // net_flags: absolute refs carry a trailer
+inline constexpr uint8_t kNetWideCharMap = 0x02; // net_flags: 16-bit char map entries
+inline constexpr uint8_t kCodeEscAfter = 0x80;   // code_flags: escapes follow the base
+inline constexpr uint8_t kCodeTableMax = 0x40;   // code_flags: byte before a table = max offset
+inline constexpr uint8_t kCodeTableSparse = 0x20;// code_flags: sparse index before a table
+inline constexpr int kNoSubnet = 255;
+
+// Big-endian readers over bytes.
+inline uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint32_t Be24(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+}
+inline uint32_t Be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | Be24(p + 1);
+}
+
+// A view of big-endian 16-bit words inside the table area.
+struct U16View {
+  const uint8_t* data = nullptr;
+  uint32_t count = 0;
+  uint16_t operator[](uint32_t i) const { return Be16(data + 2 * i); }
+  bool has(uint32_t i) const { return data != nullptr && i < count; }
+};
+
+struct Subnet {
+  uint32_t start_state;
+  uint8_t first_char_label;
+  uint8_t instr_label;
+  uint16_t initial_flag_state;
+};
+
+struct TagSlot {
+  uint16_t code;     // 0: empty slot (by-code table)
+  const char* name;  // nullptr: empty slot (by-name table); owned by the transducer
+};
+
+inline constexpr int kTagNameSlots = 1024;
+inline constexpr int kTagCodeSlots = 1009;
+
+// A named table record (all fields resolved to views).
+struct NamedTable {
+  uint16_t name;    // symbol index of the table's name
+  U16View members;  // element count from the word before the array
+  U16View keys;     // `count` symbol indexes
+  U16View values;   // `count` values
+};
+
+}  // namespace vtm
+
+struct VtmFsmRec {
+  VtmHeaderRec header;  // always first: header comparison works on either object kind
+  uint8_t* table_area;  // owned; file offsets [header_size, network_offset)
+  uint32_t table_size;  // bytes in table_area
+  uint16_t table_base;  // header_size
+  uint8_t* network;     // owned; network_size bytes
+  const uint8_t* near_states;  // state_ref_width bytes per entry
+  uint32_t near_count;         // entries that lie inside the table area
+  const uint8_t* far_states;
+  uint32_t far_count;
+  vtm::U16View symbol_names;  // whole symbol name table, word 0 = its size in bytes
+  vtm::U16View symbol_chars;  // indexed by symbol ordinal
+  const uint8_t* char_codes;  // entries of the first char map record
+  uint8_t char_first;
+  uint8_t char_last;
+  vtm::Subnet* subnets;  // owned; header.subnet_count entries
+  vtm::U16View tagmode_members;          // none when data == nullptr
+  vtm::TagSlot* tag_name_by_code;        // owned, kTagNameSlots, or nullptr
+  vtm::TagSlot* tag_code_by_name;        // owned, kTagCodeSlots, or nullptr
+  uint8_t tagsep_code;    // 0 when absent
+  uint8_t eos_code;       // tb_code when absent
+  uint8_t tb_code;        // 1 when absent
+  uint8_t eof_code;       // 1 when absent
+  uint8_t eof_esc_count;  // 0 when absent
+};
+
+namespace vtm {
+
+// Pointer to the item at a table offset, or nullptr when `bytes` bytes from there do
+// not lie inside the table area.
+const uint8_t* TableItem(const VtmFsmRec* fsm, uint32_t table_offset, uint32_t bytes);
+
+// Sub-network index serving function f, or kNoSubnet.
+int FsmFunctionSubnet(const VtmFsmRec* fsm, int f);
+// First named table in directory order whose name symbol matches `name`.
+bool FsmFindNamedTable(const VtmFsmRec* fsm, const char* name, NamedTable* out);
+// Value of the first "*DIACRITICS*" key matching `name`, 0 when absent.
+uint16_t FsmSpecialCode(const VtmFsmRec* fsm, const char* name);
+// Tag code of a tag name (0 when unknown), and tag name of a code (nullptr when unknown).
+uint16_t FsmTagCode(const VtmFsmRec* fsm, const char* name, std::size_t length);
+const char* FsmTagName(const VtmFsmRec* fsm, uint16_t code);
+// Lists the TAGMODE entries: names into `text` (NUL-separated), values into `codes`.
+int FsmListTags(const VtmFsmRec* fsm, uint16_t* codes, int capacity, char* text, int size);
+// Writes the name of symbol index `symbol` and a NUL; returns its length or -12.
+int FsmSymbolText(const VtmFsmRec* fsm, uint32_t symbol, char* buffer, int size);
+// True when the symbol at index `symbol` has the name `text` (byte length `length`).
+bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text,
+                      std::size_t length);
+
+// Capability word of a transducer.
+uint32_t FsmCapabilities(const VtmFsmRec* fsm);
+
+// Loads a transducer; on failure returns nullptr and sets *error.
+VtmFsmRec* LoadFsm(const char* path, int* error);
+void FreeFsm(VtmFsmRec* fsm);
+
+}  // namespace vtm
