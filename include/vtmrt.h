@@ -93,6 +93,26 @@ VTMRT_API int vtmLexicalTransducerErrorCode(const void *object); /* same functio
 VTMRT_API int vtmLexicalLibraryErrorMessage(int code, char *buffer, int size);
 VTMRT_API int vtmLexicalLibraryVersion(char *buffer, int size);
 
+/* ---- Client dictionary --------------------------------------------------- */
+/* Lookup mode bits of vtm_client_dict_lookup, combinable. A value splits at its first
+ * "[" into a form part (before) and a tag part (from the "[" on). */
+#define VTM_DICT_TAG_FILTER 1 /* match only entries whose tag part equals `tag` */
+#define VTM_DICT_FORM 2       /* write each match's form part */
+#define VTM_DICT_TAGS 4       /* write each match's tag part (both bits: whole value) */
+
+/* Both arguments are ignored. Returns the error object of VTM_ERR_NO_MEMORY on failure. */
+VTMRT_API VtmClientDict vtm_make_client_dict(int first, int second);
+VTMRT_API void vtm_free_client_dict(VtmClientDict dict);
+/* Adds key -> value (copies of both), newest first among equal keys. */
+VTMRT_API int vtm_add_entry(const char *key, const char *value, int reserved, VtmClientDict dict);
+/* Loads an entry file; returns the number of entries added or a negative code. Entries
+ * added before a failing line stay in the dictionary. */
+VTMRT_API int vtm_load_entries(const char *path, int reserved, VtmClientDict dict);
+/* Writes the matches of `word` into `out` as consecutive NUL-terminated texts and
+ * returns their count; VTM_ERR_OUTPUT_TOO_LONG when the next one does not fit. */
+VTMRT_API int vtm_client_dict_lookup(const char *word, const char *tag, char *out, int out_size,
+                                     int mode, int reserved, VtmClientDict dict);
+
 #ifdef __cplusplus
 }
 #endif
