@@ -113,6 +113,44 @@ VTMRT_API int vtm_load_entries(const char *path, int reserved, VtmClientDict dic
 VTMRT_API int vtm_client_dict_lookup(const char *word, const char *tag, char *out, int out_size,
                                      int mode, int reserved, VtmClientDict dict);
 
+/* ---- Transducers and headers -------------------------------------------- */
+/* Loads a transducer file whole; the file is closed before the call returns.
+ * Failures: VTM_ERR_NULL_OBJECT (null path), VTM_ERR_FILE_OPEN, VTM_ERR_BAD_FILE
+ * (short header, wrong format version, no char map, or tables that do not fit the
+ * file), VTM_ERR_NO_MEMORY (allocation, or the table area or network cut short). */
+VTMRT_API VtmFsm vtm_make_fsm(const char *path);
+VTMRT_API void vtm_free_fsm(VtmFsm fsm);
+/* Copyright text with line breaks folded; needs a buffer of stored length + 2. */
+VTMRT_API int vtm_fsm_copyright(char *buffer, int size, VtmFsm fsm);
+/* 0 for NULL or an error object. */
+VTMRT_API uint32_t vtm_fsm_creation_date(VtmFsm fsm);
+/* Capability word: 0x009 analysis (function 12), 0x042 inversion (27), 0x004
+ * tokenizing (28), 0x010 tagging (60 and 61), 0x080 expansion (1), 0x100 grouping
+ * (62). 0 for NULL or an error object. */
+VTMRT_API uint32_t vtm_fsm_capabilities(VtmFsm fsm);
+/* Version text of the transducer, "1.0" when the file holds no valid one. */
+VTMRT_API int vtm_fsm_version(char *buffer, int size, VtmFsm fsm);
+VTMRT_API int vtm_fsm_char_encoding(VtmFsm fsm);
+VTMRT_API int vtm_fsm_language(VtmFsm fsm);
+/* Reads the 92-byte header of a transducer file alone. */
+VTMRT_API VtmHeader vtm_make_header(const char *path);
+VTMRT_API void vtm_free_header(VtmHeader header);
+/* 1 when the headers of a and b (each a header or a transducer) are equal, else 0;
+ * VTM_ERR_NULL_OBJECT when either is NULL; an error object gives its own code. */
+VTMRT_API int vtm_compare_header(const void *a, const void *b);
+
+VTMRT_API VtmFsm vtmOpenLexicalTransducer(const char *path);
+VTMRT_API void vtmCloseLexicalTransducer(VtmFsm fsm);
+VTMRT_API int vtmLexicalTransducerCopyrightMessage(char *buffer, int size, VtmFsm fsm);
+VTMRT_API uint32_t vtmLexicalTransducerCreationDate(VtmFsm fsm);
+VTMRT_API uint32_t vtmLexicalTransducerCapabilities(VtmFsm fsm);
+VTMRT_API int vtmLexicalTransducerVersion(char *buffer, int size, VtmFsm fsm);
+VTMRT_API int vtmLexicalTransducerCharEncoding(VtmFsm fsm);
+VTMRT_API int vtmLexicalTransducerLanguage(VtmFsm fsm);
+VTMRT_API VtmHeader vtmMakeHeader(const char *path);
+VTMRT_API void vtmFreeHeader(VtmHeader header);
+VTMRT_API int vtmCompareHeader(const void *a, const void *b);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,8 +9,16 @@
 // for what is listed here):
 //  - every view below lies wholly inside table_area, with its element count known;
 //  - every subnet's start_state is < network_size;
-//  - every entry of the near and far state tables is < network_size;
-//  - char_first <= char_last and char_codes covers char_last - char_first + 1 entries.
+//  - every function-table byte is 255 or a valid subnet index;
+//  - the near and far state tables have no stored length: near_count (far_count) is the
+//    leading run of entries that lie inside the table area, can be reached by a one-byte
+//    (two-byte) reference, and hold a location < network_size. A reference at or beyond
+//    the count is a damaged network, which the walks must test for (index < count);
+//  - char_first <= char_last and char_codes covers char_last - char_first + 1 entries;
+//  - every named table's members, keys and values views lie inside the table area;
+//  - a table offset of 0 means "absent" (empty) for every optional table.
+// Symbol indexes (names of named tables, keys, members) are not checked at load except
+// the TAGMODE keys; FsmSymbolText/FsmSymbolMatches check the index they are given.
 // The network's internal references are not all checked at load; the walks stay inside
 // [0, network_size) by checks of their own (see lib/lookup).
 #pragma once
@@ -86,15 +94,17 @@ static_assert(offsetof(VtmHeaderRec, symbol_name_offset) == 90);
 namespace vtm {
 
 inline constexpr int kHeaderBytes = 92;
-inline constexpr uint8_t kNetExtended = 0x01;    // net_flags: absolute refs carry a trailer
-inline constexpr uint8_t kNetWideCharMap = 0x02; // net_flags: 16-bit char map entries
-inline constexpr uint8_t kCodeEscAfter = 0x80;   // code_flags: escapes follow the base
-inline constexpr uint8_t kCodeTableMax = 0x40;   // code_flags: byte before a table = max offset
-inline constexpr uint8_t kCodeTableSparse = 0x20;// code_flags: sparse index before a table
+inline constexpr uint8_t kNetExtended = 0x01;      // net_flags: absolute refs carry a trailer
+inline constexpr uint8_t kNetWideCharMap = 0x02;   // net_flags: 16-bit char map entries
+inline constexpr uint8_t kCodeEscAfter = 0x80;     // code_flags: escapes follow the base
+inline constexpr uint8_t kCodeTableMax = 0x40;     // code_flags: byte before a table = max offset
+inline constexpr uint8_t kCodeTableSparse = 0x20;  // code_flags: sparse index before a table
 inline constexpr int kNoSubnet = 255;
 
 // Big-endian readers over bytes.
-inline uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint16_t Be16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 inline uint32_t Be24(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
 }
@@ -136,13 +146,13 @@ struct NamedTable {
 }  // namespace vtm
 
 struct VtmFsmRec {
-  VtmHeaderRec header;  // always first: header comparison works on either object kind
-  uint8_t* table_area;  // owned; file offsets [header_size, network_offset)
-  uint32_t table_size;  // bytes in table_area
-  uint16_t table_base;  // header_size
-  uint8_t* network;     // owned; network_size bytes
+  VtmHeaderRec header;         // always first: header comparison works on either object kind
+  uint8_t* table_area;         // owned; file offsets [header_size, network_offset)
+  uint32_t table_size;         // bytes in table_area
+  uint16_t table_base;         // header_size
+  uint8_t* network;            // owned; network_size bytes
   const uint8_t* near_states;  // state_ref_width bytes per entry
-  uint32_t near_count;         // entries that lie inside the table area
+  uint32_t near_count;         // usable entries (see the invariants above)
   const uint8_t* far_states;
   uint32_t far_count;
   vtm::U16View symbol_names;  // whole symbol name table, word 0 = its size in bytes
@@ -150,15 +160,21 @@ struct VtmFsmRec {
   const uint8_t* char_codes;  // entries of the first char map record
   uint8_t char_first;
   uint8_t char_last;
-  vtm::Subnet* subnets;  // owned; header.subnet_count entries
-  vtm::U16View tagmode_members;          // none when data == nullptr
-  vtm::TagSlot* tag_name_by_code;        // owned, kTagNameSlots, or nullptr
-  vtm::TagSlot* tag_code_by_name;        // owned, kTagCodeSlots, or nullptr
-  uint8_t tagsep_code;    // 0 when absent
-  uint8_t eos_code;       // tb_code when absent
-  uint8_t tb_code;        // 1 when absent
-  uint8_t eof_code;       // 1 when absent
-  uint8_t eof_esc_count;  // 0 when absent
+  vtm::Subnet* subnets;            // owned; header.subnet_count entries
+  vtm::U16View tagmode_members;    // none when data == nullptr
+  vtm::TagSlot* tag_name_by_code;  // owned, kTagNameSlots, or nullptr
+  vtm::TagSlot* tag_code_by_name;  // owned, kTagCodeSlots, or nullptr
+  uint8_t tagsep_code;             // 0 when absent
+  uint8_t eos_code;                // tb_code when absent
+  uint8_t tb_code;                 // 1 when absent
+  uint8_t eof_code;                // 1 when absent
+  uint8_t eof_esc_count;           // 0 when absent
+  // Additions to the layout above (readers may rely on them as well).
+  vtm::NamedTable* named_tables;  // owned; the directory's records, resolved and checked
+  uint32_t named_table_count;
+  char* tag_text;      // owned; every TAGMODE name text, NUL-separated (the tag slots
+                       // point into it)
+  uint32_t tag_count;  // TAGMODE entries (keys) in table order
 };
 
 namespace vtm {
@@ -181,8 +197,7 @@ int FsmListTags(const VtmFsmRec* fsm, uint16_t* codes, int capacity, char* text,
 // Writes the name of symbol index `symbol` and a NUL; returns its length or -12.
 int FsmSymbolText(const VtmFsmRec* fsm, uint32_t symbol, char* buffer, int size);
 // True when the symbol at index `symbol` has the name `text` (byte length `length`).
-bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text,
-                      std::size_t length);
+bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text, std::size_t length);
 
 // Capability word of a transducer.
 uint32_t FsmCapabilities(const VtmFsmRec* fsm);

@@ -1,0 +1,206 @@
+// Table area of a loaded transducer: bounded access to items by table offset, and the
+// one-time resolution and checking of every table that later operations read.
+#include "fst/fsm_tables.h"
+
+#include <algorithm>
+#include <new>
+
+namespace vtm {
+namespace {
+
+constexpr uint32_t kSubnetDescriptorBytes = 36;
+constexpr uint32_t kCharMapRecordBytes = 16;
+constexpr uint32_t kNamedTableRecordBytes = 10;
+
+// Number of leading entries of a state table that are usable: inside the table area,
+// reachable by a reference (`reachable` entries at most) and naming a network location.
+uint32_t UsableStates(const VtmFsmRec* fsm, const uint8_t* table, uint32_t reachable) {
+  const uint32_t width = fsm->header.state_ref_width;
+  const uint8_t* end = fsm->table_area + fsm->table_size;
+  uint32_t fit = static_cast<uint32_t>(end - table) / width;
+  uint32_t limit = std::min(fit, reachable);
+  uint32_t n = 0;
+  for (; n < limit; ++n) {
+    const uint8_t* e = table + n * width;
+    uint32_t location = width == 2 ? Be16(e) : Be24(e);
+    if (location >= fsm->header.network_size) break;
+  }
+  return n;
+}
+
+// Sets one state table; false when the file names a table that cannot exist.
+bool ResolveStateTable(const VtmFsmRec* fsm, uint16_t offset, uint32_t reachable,
+                       const uint8_t** table, uint32_t* count) {
+  *table = nullptr;
+  *count = 0;
+  if (offset == 0 || reachable == 0) return true;
+  const uint8_t* start = TableItem(fsm, offset, 0);
+  if (start == nullptr) return false;
+  if (fsm->header.state_ref_width != 2 && fsm->header.state_ref_width != 3) return false;
+  *table = start;
+  *count = UsableStates(fsm, start, reachable);
+  return true;
+}
+
+bool ResolveStates(VtmFsmRec* fsm) {
+  const VtmHeaderRec& h = fsm->header;
+  // The four reference bases split the byte values in ascending order; 0 is a dead end.
+  if (h.near_ref_base == 0 || h.near_ref_base > h.far_ref_base || h.far_ref_base > h.abs_ref_base ||
+      h.abs_ref_base > h.label_base) {
+    return false;
+  }
+  uint32_t near_reachable = h.far_ref_base - h.near_ref_base;
+  uint32_t far_reachable = static_cast<uint32_t>(h.abs_ref_base - h.far_ref_base) * 256;
+  return ResolveStateTable(fsm, h.near_table_offset, near_reachable, &fsm->near_states,
+                           &fsm->near_count) &&
+         ResolveStateTable(fsm, h.far_table_offset, far_reachable, &fsm->far_states,
+                           &fsm->far_count);
+}
+
+bool ResolveSymbolNames(VtmFsmRec* fsm) {
+  fsm->symbol_names = {};
+  uint16_t offset = fsm->header.symbol_name_offset;
+  if (offset == 0) return true;
+  const uint8_t* size_word = TableItem(fsm, offset, 2);
+  if (size_word == nullptr) return false;
+  uint32_t size = Be16(size_word);
+  if (size < 2 || TableItem(fsm, offset, size) == nullptr) return false;
+  fsm->symbol_names = {size_word, size / 2};
+  return true;
+}
+
+bool ResolveCharMap(VtmFsmRec* fsm) {
+  const VtmHeaderRec& h = fsm->header;
+  const uint8_t* record = TableItem(fsm, h.char_map_offset, kCharMapRecordBytes);
+  if (record == nullptr) return false;
+  fsm->char_last = record[1];
+  fsm->char_first = record[5];
+  if (fsm->char_first > fsm->char_last) return false;
+  uint32_t width = (h.net_flags & kNetWideCharMap) ? 2 : 1;
+  uint32_t span = static_cast<uint32_t>(fsm->char_last - fsm->char_first) + 1;
+  fsm->char_codes = TableItem(fsm, Be16(record + 8), span * width);
+  return fsm->char_codes != nullptr;
+}
+
+bool ResolveSymbolChars(VtmFsmRec* fsm) {
+  fsm->symbol_chars = {};
+  uint16_t offset = fsm->header.symbol_char_offset;
+  return offset == 0 || CountedArray(fsm, offset, &fsm->symbol_chars);
+}
+
+// Subnet descriptors; start states must name network locations.
+int ResolveSubnets(VtmFsmRec* fsm) {
+  const VtmHeaderRec& h = fsm->header;
+  uint32_t count = h.subnet_count;
+  if (count == 0) return 0;
+  const uint8_t* directory = TableItem(fsm, h.subnet_dir_offset, 2 * count);
+  if (directory == nullptr) return VTM_ERR_BAD_FILE;
+  fsm->subnets = new (std::nothrow) Subnet[count];
+  if (fsm->subnets == nullptr) return VTM_ERR_NO_MEMORY;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* d = TableItem(fsm, Be16(directory + 2 * i), kSubnetDescriptorBytes);
+    if (d == nullptr) return VTM_ERR_BAD_FILE;
+    Subnet& s = fsm->subnets[i];
+    s.start_state = Be32(d + 8);
+    s.first_char_label = d[21];
+    s.instr_label = d[32];
+    s.initial_flag_state = Be16(d + 34);
+    if (s.start_state >= h.network_size) return VTM_ERR_BAD_FILE;
+  }
+  return 0;
+}
+
+// Function table: a count byte N and N subnet indexes (255: function not offered).
+bool CheckFunctionTable(const VtmFsmRec* fsm) {
+  uint16_t offset = fsm->header.function_table_offset;
+  if (offset == 0) return true;
+  const uint8_t* table = TableItem(fsm, offset, 1);
+  if (table == nullptr || TableItem(fsm, offset, 1u + table[0]) == nullptr) return false;
+  for (int f = 1; f <= table[0]; ++f) {
+    if (table[f] != kNoSubnet && table[f] >= fsm->header.subnet_count) return false;
+  }
+  return true;
+}
+
+// A view of `count` u16 words at a table offset (none needed when count is 0).
+bool FixedArray(const VtmFsmRec* fsm, uint16_t offset, uint32_t count, U16View* out) {
+  *out = {};
+  if (count == 0) return true;
+  const uint8_t* data = TableItem(fsm, offset, 2 * count);
+  if (data == nullptr) return false;
+  *out = {data, count};
+  return true;
+}
+
+int ResolveNamedTables(VtmFsmRec* fsm) {
+  uint16_t offset = fsm->header.named_table_dir_offset;
+  if (offset == 0) return 0;
+  U16View directory;
+  if (!CountedArray(fsm, offset, &directory)) return VTM_ERR_BAD_FILE;
+  if (directory.count == 0) return 0;
+  fsm->named_tables = new (std::nothrow) NamedTable[directory.count];
+  if (fsm->named_tables == nullptr) return VTM_ERR_NO_MEMORY;
+  fsm->named_table_count = directory.count;
+  for (uint32_t i = 0; i < directory.count; ++i) {
+    const uint8_t* r = TableItem(fsm, directory[i], kNamedTableRecordBytes);
+    if (r == nullptr) return VTM_ERR_BAD_FILE;
+    NamedTable& t = fsm->named_tables[i];
+    t.name = Be16(r);
+    t.members = {};
+    uint16_t members = Be16(r + 2);
+    uint32_t count = Be16(r + 6);
+    if ((members != 0 && !CountedArray(fsm, members, &t.members)) ||
+        !FixedArray(fsm, Be16(r + 4), count, &t.keys) ||
+        !FixedArray(fsm, Be16(r + 8), count, &t.values)) {
+      return VTM_ERR_BAD_FILE;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+const uint8_t* TableItem(const VtmFsmRec* fsm, uint32_t table_offset, uint32_t bytes) {
+  if (table_offset < fsm->table_base || fsm->table_area == nullptr) return nullptr;
+  uint64_t start = table_offset - fsm->table_base;
+  if (start + bytes > fsm->table_size) return nullptr;
+  return fsm->table_area + start;
+}
+
+bool CountedArray(const VtmFsmRec* fsm, uint32_t offset, U16View* out) {
+  *out = {};
+  if (offset < 2) return false;
+  const uint8_t* count_word = TableItem(fsm, offset - 2, 2);
+  if (count_word == nullptr) return false;
+  uint32_t count = Be16(count_word);
+  const uint8_t* data = TableItem(fsm, offset, 2 * count);
+  if (data == nullptr) return false;
+  *out = {data, count};
+  return true;
+}
+
+const uint8_t* CopyrightRecord(const VtmFsmRec* fsm) {
+  uint16_t offset = fsm->header.copyright_offset;
+  return offset == 0 ? nullptr : TableItem(fsm, offset, 1);
+}
+
+int ResolveTables(VtmFsmRec* fsm) {
+  // Table offsets are file offsets; the table area starts right after the header.
+  if (fsm->header.header_size != kHeaderBytes) return VTM_ERR_BAD_FILE;
+  fsm->table_base = fsm->header.header_size;
+  const uint8_t* copyright = CopyrightRecord(fsm);
+  if (fsm->header.copyright_offset != 0 &&
+      (copyright == nullptr ||
+       TableItem(fsm, fsm->header.copyright_offset, 1u + copyright[0]) == nullptr)) {
+    return VTM_ERR_BAD_FILE;
+  }
+  if (!ResolveStates(fsm) || !ResolveSymbolNames(fsm) || !ResolveCharMap(fsm) ||
+      !ResolveSymbolChars(fsm)) {
+    return VTM_ERR_BAD_FILE;
+  }
+  if (int rc = ResolveSubnets(fsm)) return rc;
+  if (!CheckFunctionTable(fsm)) return VTM_ERR_BAD_FILE;
+  return ResolveNamedTables(fsm);
+}
+
+}  // namespace vtm
