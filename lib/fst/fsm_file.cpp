@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #if defined(_WIN32)
 #include <fcntl.h>
