@@ -199,6 +199,21 @@ int FsmSymbolText(const VtmFsmRec* fsm, uint32_t symbol, char* buffer, int size)
 // True when the symbol at index `symbol` has the name `text` (byte length `length`).
 bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text, std::size_t length);
 
+// Location held by entry `index` of the near (far) state table; false when the entry
+// is not usable (index >= near_count / far_count): a damaged network.
+inline bool NearState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
+  if (index >= fsm->near_count) return false;
+  const uint8_t* e = fsm->near_states + index * fsm->header.state_ref_width;
+  *location = fsm->header.state_ref_width == 2 ? Be16(e) : Be24(e);
+  return true;
+}
+inline bool FarState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
+  if (index >= fsm->far_count) return false;
+  const uint8_t* e = fsm->far_states + index * fsm->header.state_ref_width;
+  *location = fsm->header.state_ref_width == 2 ? Be16(e) : Be24(e);
+  return true;
+}
+
 // Capability word of a transducer.
 uint32_t FsmCapabilities(const VtmFsmRec* fsm);
 

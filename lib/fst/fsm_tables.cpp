@@ -44,8 +44,8 @@ bool ResolveStateTable(const VtmFsmRec* fsm, uint16_t offset, uint32_t reachable
 
 bool ResolveStates(VtmFsmRec* fsm) {
   const VtmHeaderRec& h = fsm->header;
-  // The four reference bases split the byte values in ascending order; 0 is a dead end.
-  if (h.near_ref_base == 0 || h.near_ref_base > h.far_ref_base || h.far_ref_base > h.abs_ref_base ||
+  // The four reference bases split the byte values in ascending order.
+  if (h.near_ref_base > h.far_ref_base || h.far_ref_base > h.abs_ref_base ||
       h.abs_ref_base > h.label_base) {
     return false;
   }

@@ -73,7 +73,7 @@ TEST(FstDamage, BadOffsetsAndCountsAreBadFiles) {
       {"near table offset", ho::kNearTable, 2, end + 1u},
       {"state ref width", ho::kStateRefWidth, 1, 4},
       {"reference bases not ascending", ho::kFarRefBase, 1, 13},
-      {"near ref base 0", ho::kNearRefBase, 1, 0},
+      {"reference bases not ascending", ho::kAbsRefBase, 1, 17},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> bytes = good;
@@ -100,6 +100,10 @@ TEST(FstDamage, AbsentTablesLoad) {
     PutU16(bytes, field, 0);
   }
   PutU8(bytes, ho::kCopyright, 0);
+  // Reference bases of 0: no state references at all.
+  for (int field : {ho::kNearRefBase, ho::kFarRefBase, ho::kAbsRefBase, ho::kLabelBase}) {
+    PutU8(bytes, field, 0);
+  }
   test::FsmPtr fsm = test::Open(test::WriteBytes("absent.fst", bytes));
   ASSERT_EQ(vtm_object_error_code(fsm.get()), 0);
   char text[8];
@@ -135,6 +139,11 @@ TEST(FstDamage, StateTablesHoldOnlyUsableEntries) {
   fsm = test::Open(test::WriteSpec("states.fst", spec));
   ASSERT_EQ(vtm_object_error_code(fsm.get()), 0);
   EXPECT_EQ(fsm->near_count, 2u);
+  uint32_t location = 0;
+  EXPECT_TRUE(NearState(fsm.get(), 1, &location));
+  EXPECT_EQ(location, 1u);
+  EXPECT_FALSE(NearState(fsm.get(), 2, &location)) << "the entry past the network";
+  EXPECT_TRUE(FarState(fsm.get(), 0, &location));
 
   // Two-byte entries.
   spec.header.state_ref_width = 2;
