@@ -12,7 +12,7 @@ import stat
 
 import zerar_native
 
-_CHUNK = 1 << 20
+_CHUNK = 1 << 18
 
 
 def checksum(file):

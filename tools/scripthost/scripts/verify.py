@@ -5,15 +5,15 @@ producer's step for one directory, and verify(program_path) compares every liste
 with its listed checksum.
 """
 
-import concurrent.futures
 import errno
 import hashlib
 import os
 import stat
+import threading
 
 LIST_NAME = os.path.join("lib", "sums")
 
-_CHUNK = 1 << 20
+_CHUNK = 1 << 18
 
 
 def checksum(file):
@@ -58,15 +58,39 @@ def read_list(list_path):
     return os.fsdecode(data).replace("\r\n", "\n").split("\n")
 
 
-def _workers():
-    return max(2, min(8, os.cpu_count() or 1))
-
-
 def _try_checksum(file):
     try:
         return checksum(file)
     except Exception:
         return None
+
+
+def checksums(files):
+    """The checksums of `files` in their order, None for each one that could not be
+    computed. Several threads share the work: a file's hashing runs without the
+    interpreter lock, so files are hashed in parallel."""
+    results = [None] * len(files)
+    order = iter(range(len(files)))
+    lock = threading.Lock()
+
+    def work():
+        while True:
+            with lock:
+                index = next(order, None)
+            if index is None:
+                return
+            results[index] = _try_checksum(files[index])
+
+    helpers = [threading.Thread(target=work)
+               for _ in range(min(len(files), max(2, min(8, os.cpu_count() or 1))) - 1)]
+    for helper in helpers:
+        helper.start()
+    try:
+        work()
+    finally:
+        for helper in helpers:
+            helper.join()
+    return results
 
 
 def verify(program_path):
@@ -80,19 +104,24 @@ def verify(program_path):
     if not os.path.exists(list_path):
         return -1, [], []
     entries = []
-    with concurrent.futures.ThreadPoolExecutor(max_workers=_workers()) as pool:
-        for line in read_list(list_path):
-            if not line:
-                continue
+    malformed = None
+    for line in read_list(list_path):
+        if not line:
+            continue
+        try:
             path, listed = line.split(":")
-            future = pool.submit(_try_checksum, os.path.join(program_path, path))
-            entries.append((path, listed, future))
+        except ValueError as error:
+            malformed = error
+            break
+        entries.append((path, listed))
+    actual = checksums([os.path.join(program_path, path) for path, _ in entries])
+    if malformed is not None:
+        raise malformed
     modified = []
     missing = []
-    for path, listed, future in entries:
-        actual = future.result()
-        if actual is None:
+    for (path, listed), digest in zip(entries, actual):
+        if digest is None:
             missing.append(path)
-        elif actual != listed:
+        elif digest != listed:
             modified.append(path)
     return 0, modified, missing
