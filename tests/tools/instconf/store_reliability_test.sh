@@ -2,10 +2,9 @@
 # The registry store under stress, through instconf: concurrent writers lose nothing and never
 # fail; writers killed mid-write leave the old or the new value in an intact file; a store that
 # is not a database, or cannot be read, reads as empty, is left untouched and crashes nothing.
-# Usage: store_reliability_test.sh <instconf> <regtool>
+# Usage: store_reliability_test.sh <instconf> <regtool> <rounds>
 source "$(dirname "$0")/../common/harness.sh"
-instconf=$1 regtool=$2
-rounds=40
+instconf=$1 regtool=$2 rounds=$3
 
 # Two writers of different values of instance 1, and a reader, all at once.
 (
@@ -38,12 +37,17 @@ expect "both last values kept" 1 "data directory[1] = /dir/$rounds
 port number[1]    = $((1000 + rounds))
 " ""
 
-# A writer killed at a random moment of its write, again and again.
+# A writer killed at a random moment of its run, again and again: the moment is drawn from
+# half as long again as a whole run takes here, so kills land before, in and after its writes.
+started=$(date +%s%N)
+"$instconf" -serverNum 8 -setdir /timing -port 1 >/dev/null
+run_ms=$((($(date +%s%N) - started) / 1000000 + 1))
 dir_before="0 " port_before="0 -1"
 for i in $(seq $rounds); do
   "$instconf" -serverNum 0 -setdir "/killed/$i" -port $((2000 + i)) >/dev/null 2>&1 &
   writer=$!
-  sleep "0.00$((RANDOM % 10))"
+  delay_ms=$((RANDOM % (run_ms * 3 / 2)))
+  sleep "$((delay_ms / 1000)).$(printf '%03d' $((delay_ms % 1000)))"
   kill -KILL $writer 2>/dev/null
   wait $writer 2>/dev/null
   integrity=$(sqlite3 "$CORVANE_REGISTRY" "PRAGMA integrity_check" 2>&1)
