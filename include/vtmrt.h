@@ -113,6 +113,67 @@ VTMRT_API int vtm_load_entries(const char *path, int reserved, VtmClientDict dic
 VTMRT_API int vtm_client_dict_lookup(const char *word, const char *tag, char *out, int out_size,
                                      int mode, int reserved, VtmClientDict dict);
 
+/* ---- Lookup engine ------------------------------------------------------- */
+/* One entry of a walk's backtracking stack (28 bytes). Walk stacks are caller arrays of
+ * these; a lookup buffer's stack area holds them too. */
+typedef struct VtmBacktrackEntry {
+  uint8_t label;         /* the label byte at `location` */
+  uint8_t aux_label;     /* label byte at `aux_location` (1: none) */
+  uint16_t flag_state;   /* flag-diacritic state at the time of the push */
+  uint32_t kind;         /* what to do when the entry is popped */
+  uint32_t input_pos;    /* index of the next input code */
+  uint32_t length;       /* expansion walk: symbols generated so far */
+  uint32_t output_pos;   /* index of the next code in the work buffer */
+  uint32_t location;     /* network location of the label */
+  uint32_t aux_location; /* current exception of a generic table */
+} VtmBacktrackEntry;
+#ifdef __cplusplus
+static_assert(sizeof(VtmBacktrackEntry) == 28, "VtmBacktrackEntry is 28 bytes");
+#else
+_Static_assert(sizeof(VtmBacktrackEntry) == 28, "VtmBacktrackEntry is 28 bytes");
+#endif
+
+/* Looks `input` up (`input_length` bytes, or 2147483647 for a NUL-terminated text) and
+ * writes the results as consecutive NUL-terminated texts into `output`; returns their
+ * count or a negative code. Modes: 2 analysis (function 12, tags allowed, the client
+ * dictionary first), 3 lookup through function 27 (dictionary first), 5 first result,
+ * 7 shortest result, 8 generation (inverse walk; function 23, else 12; tags allowed),
+ * 9 inverse through function 27, 11 first result through function 28. A word with a
+ * character outside the alphabet has no results (except in mode 11: -10). `dict` may be
+ * NULL; `reserved` is not read. */
+VTMRT_API int vtm_lookup_with_transduction(const char *input, int input_length, char *output,
+                                           int output_size, int mode, VtmFsm fsm,
+                                           VtmClientDict dict, int reserved);
+/* vtm_lookup_with_transduction for a NUL-terminated input, without a dictionary. */
+VTMRT_API int vtmLookupByteString(const char *input, char *output, int output_size, int mode,
+                                  VtmFsm fsm);
+
+/* Codes a NUL-terminated text into a NUL-terminated code string; returns its length.
+ * Coding modes: 0 word for lookup (end-of-word code appended), 1 "[tag]" names allowed,
+ * 2 plain text with the end-of-text code appended, others plain. */
+VTMRT_API int vtmEncodeByteString(const char *text, char *output, int output_size,
+                                  int coding_mode, VtmFsm fsm);
+/* For each of `count` code positions in `coded` (non-decreasing), stores the number of
+ * codes before it that are not escape codes: the character position in the text. */
+VTMRT_API void vtmDecodeOffsets(const int *offsets, int count, int *result_offsets,
+                                const char *coded, VtmFsm fsm);
+
+/* A lookup buffer: coded input, coded output and a stack area for partial-word
+ * expansion. The reserved arguments are not read; `client_data` is stored only.
+ * Returns the error object of VTM_ERR_NO_MEMORY when it cannot be allocated, or of
+ * VTM_ERR_INVALID_NUMBER for a negative size. */
+VTMRT_API VtmLookupBuffer vtmMakeLookupBuffer(int coded_input_size, int coded_output_size,
+                                              int stack_entries, int reserved1, int reserved2,
+                                              uint32_t client_data);
+VTMRT_API void vtmFreeLookupBuffer(VtmLookupBuffer buffer);
+/* Bytes of the client buffer used, and results in it, after the last expansion call.
+ * VTM_ERR_NULL_OBJECT for NULL, the code of an error object. */
+VTMRT_API int vtmLookupBufferCursor(VtmLookupBuffer buffer);
+VTMRT_API int vtmLookupBufferResultCount(VtmLookupBuffer buffer);
+/* Stores the tag enclosure characters (91 '[' and 93 ']' at creation). */
+VTMRT_API void vtmSetTagEnclosureChars(VtmLookupBuffer buffer, uint16_t open_char,
+                                       uint16_t close_char);
+
 /* ---- Transducers and headers -------------------------------------------- */
 /* Loads a transducer file whole; the file is closed before the call returns.
  * Failures: VTM_ERR_NULL_OBJECT (null path), VTM_ERR_FILE_OPEN, VTM_ERR_BAD_FILE

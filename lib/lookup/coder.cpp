@@ -1,0 +1,108 @@
+// The coder: text to code strings, and the exported vtmEncodeByteString.
+#include <cstring>
+
+#include "frame/frame.h"
+#include "lookup/coding.h"
+
+namespace vtm {
+namespace {
+
+inline constexpr int kMaxTagName = 61;
+
+// Writes one symbol (base code and `escapes` escape codes) in the transducer's order.
+inline void PutSymbol(uint8_t* out, int* used, uint32_t base, uint32_t escapes, uint8_t esc,
+                      bool escapes_after) {
+  int at = *used;
+  if (!escapes_after) {
+    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+    out[at++] = static_cast<uint8_t>(base);
+  } else {
+    out[at++] = static_cast<uint8_t>(base);
+    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+  }
+  *used = at;
+}
+
+}  // namespace
+
+int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOptions options,
+               const VtmFsmRec* fsm) {
+  const auto* in = reinterpret_cast<const uint8_t*>(text);
+  const uint8_t esc = fsm->header.esc_label;
+  const bool escapes_after = fsm->header.code_flags & kCodeEscAfter;
+  const uint32_t limit = length < 0 ? 0u : static_cast<uint32_t>(length);
+  int used = 0;
+  bool in_run = false;
+  uint32_t pos = 0;
+  while (pos < limit && in[pos] != 0) {
+    uint32_t base = 0;
+    uint32_t escapes = 0;
+    if (in[pos] == '[' && options.tags) {
+      if (!in_run) {
+        if (used + 4 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
+        out[used++] = fsm->tagsep_code;
+        in_run = true;
+      }
+      // The name runs up to the next ']': at most 61 bytes, and the text's end (its NUL
+      // or its given length) before the ']' leaves the tag incomplete.
+      const uint32_t name = pos + 1;
+      uint32_t n = 0;
+      for (;; ++n) {
+        if (name + n >= limit || in[name + n] == 0) return VTM_ERR_INCOMPLETE_TAG;
+        if (in[name + n] == ']') break;
+        if (n == kMaxTagName) return VTM_ERR_INCOMPLETE_TAG;
+      }
+      uint16_t value = FsmTagCode(fsm, reinterpret_cast<const char*>(in + name), n);
+      if (value == 0) return VTM_ERR_CHAR_NOT_IN_ALPHABET;
+      base = value >> 8;
+      escapes = value & 0xFF;
+      pos = name + n + 1;
+    } else {
+      if (in_run) {
+        if (used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
+        out[used++] = fsm->tagsep_code;
+        in_run = false;
+      }
+      if (!MapChar(fsm, in[pos], &base, &escapes)) return VTM_ERR_CHAR_NOT_IN_ALPHABET;
+      ++pos;
+    }
+    if (static_cast<int64_t>(escapes) + used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
+    PutSymbol(out, &used, base, escapes, esc, escapes_after);
+  }
+  const bool eos = options.eos && fsm->eos_code != 1;
+  // The per-symbol thresholds above always leave room for the end codes; only a text
+  // with nothing to code can meet a buffer too small for them.
+  if (used + int{eos} + int{options.closing_sep} + 1 > size) return VTM_ERR_OUTPUT_TOO_LONG;
+  if (eos) out[used++] = fsm->eos_code;
+  if (options.closing_sep) out[used++] = fsm->tagsep_code;
+  out[used] = 0;
+  return used;
+}
+
+}  // namespace vtm
+
+extern "C" VTMRT_API int vtmEncodeByteString(const char* text, char* output, int output_size,
+                                             int coding_mode, VtmFsm fsm) {
+  if (text == nullptr || output == nullptr) return VTM_ERR_NULL_OBJECT;
+  if (int code = vtm::CheckObject(fsm); code != 0) return code;
+  if (output_size < 0) return VTM_ERR_INVALID_NUMBER;
+  vtm::CoderOptions options;
+  options.tags = coding_mode == 1;
+  options.eos = coding_mode == 0;
+  auto* out = reinterpret_cast<uint8_t*>(output);
+  int length = vtm::EncodeText(text, vtm::kNulTerminated, out, output_size, options, fsm);
+  if (length < 0 || coding_mode != 2) return length;
+  const uint32_t escapes = fsm->eof_esc_count;
+  if (static_cast<int64_t>(escapes) + length + 2 >= output_size) return VTM_ERR_OUTPUT_TOO_LONG;
+  const bool escapes_after = fsm->header.code_flags & vtm::kCodeEscAfter;
+  const uint8_t esc = fsm->header.esc_label;
+  if (!escapes_after) {
+    for (uint32_t k = 0; k < escapes; ++k) out[length++] = esc;
+    out[length++] = fsm->eof_code;
+  } else {
+    out[length++] = fsm->eof_code;
+    for (uint32_t k = 0; k < escapes; ++k) out[length++] = esc;
+  }
+  out[length] = 0;
+  return length;
+}

@@ -1,0 +1,64 @@
+// Byte-string coding: text <-> NUL-terminated strings of label codes.
+//
+// A character or tag is one base code (a multiple of 4) and e escape codes (esc_label
+// bytes) before it, or after it when code_flags bit 7 is set. Its symbol ordinal is
+// (base - label_base) / 4 + e * esc_radix. Tags sit in runs between tagsep codes.
+// There is one coder and one decoder for the whole library; every walk, lookup and
+// the other subsystems go through them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fst/fsm.h"
+
+namespace vtm {
+
+// Text length that means "read up to the NUL".
+inline constexpr int kNulTerminated = 2147483647;
+
+struct CoderOptions {
+  bool tags = false;         // "[name]" in the text is a tag
+  bool eos = false;          // append eos_code (unless the transducer has none)
+  bool closing_sep = false;  // append tagsep_code
+};
+
+// Codes `text` (at most `length` bytes, or up to its NUL) into `out` of `size` bytes.
+// Returns the code-string length without its NUL, or -12 (no room), -14 (unclosed or
+// overlong tag name), -10 (character or tag outside the alphabet). On error the output
+// holds what was written before and is not terminated.
+int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOptions options,
+               const VtmFsmRec* fsm);
+
+// Decodes at most `length` codes of `codes` (stopping earlier at a NUL code) into `out`
+// of `size` bytes and terminates it. With `stop_at_eos` the text ends at the first
+// unescaped eos_code; otherwise each one becomes a NUL separator. `option` is accepted
+// for the callers' sake and has no effect. Returns the text length without the final
+// NUL (separators included), or -12.
+int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, int option,
+                bool stop_at_eos, const VtmFsmRec* fsm);
+
+inline int DecodeCodes(const uint8_t* codes, char* out, int size, int option, bool stop_at_eos,
+                       const VtmFsmRec* fsm) {
+  return DecodeCodes(codes, SIZE_MAX, out, size, option, stop_at_eos, fsm);
+}
+
+// Character-map entry of input byte `b` as (base, escapes); false when not in the alphabet.
+inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
+  if (b < fsm->char_first || b > fsm->char_last || fsm->char_codes == nullptr) return false;
+  uint32_t index = b - fsm->char_first;
+  if (fsm->header.net_flags & kNetWideCharMap) {
+    uint32_t word = Be16(fsm->char_codes + 2 * index);
+    if (word == 0) return false;
+    *base = (word >> 8) & 0xFC;
+    *escapes = word & 0x3FF;
+  } else {
+    uint32_t entry = fsm->char_codes[index];
+    if (entry == 0) return false;
+    *base = entry & 0xFC;
+    *escapes = entry & 3;
+  }
+  return true;
+}
+
+}  // namespace vtm

@@ -1,0 +1,124 @@
+// The decoder: code strings back to text, and the exported vtmDecodeOffsets.
+#include <cstring>
+
+#include "frame/frame.h"
+#include "lookup/coding.h"
+
+namespace vtm {
+namespace {
+
+// A tag is written as '[', name, ']'; the room test before a tag is fixed (more than
+// 68 bytes must remain), and a longer name is refused rather than written past the end.
+inline constexpr int kTagRoom = 68;
+
+struct DecodeState {
+  char* out;
+  int size;
+  int pos = 0;
+  bool in_run = false;
+};
+
+// Outcome of one symbol: keep going, stop (end of word), or an error code.
+enum : int { kGoOn = 1, kStop = 0 };
+
+int PutSymbol(DecodeState& d, uint32_t y, uint32_t pending, bool stop_at_eos,
+              const VtmFsmRec* fsm) {
+  if (pending == 0 && y == fsm->eos_code) {
+    if (stop_at_eos) return kStop;
+    d.out[d.pos++] = 0;
+    return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
+  }
+  if (pending == 0 && y == fsm->tagsep_code) {
+    d.in_run = !d.in_run;
+    return kGoOn;
+  }
+  if (d.in_run && fsm->tag_name_by_code != nullptr) {
+    const uint32_t radix = fsm->header.esc_radix;
+    const uint32_t escapes = radix == 0 ? 0 : pending / radix;
+    const uint16_t key = static_cast<uint16_t>(((y & 0xFC) << 8) | (escapes & 0xFF));
+    const char* name = FsmTagName(fsm, key);
+    if (name == nullptr) name = "???";
+    const int left = d.size - d.pos;
+    const std::size_t length = std::strlen(name);
+    if (left <= kTagRoom || length + 2 >= static_cast<std::size_t>(left)) {
+      return VTM_ERR_OUTPUT_TOO_LONG;
+    }
+    d.out[d.pos++] = '[';
+    std::memcpy(d.out + d.pos, name, length);
+    d.pos += static_cast<int>(length);
+    d.out[d.pos++] = ']';
+  } else {
+    const int64_t ordinal =
+        (static_cast<int64_t>(y) - fsm->header.label_base) / 4 + static_cast<int64_t>(pending);
+    // An ordinal outside the table only comes from a damaged transducer.
+    const bool known = ordinal >= 0 && fsm->symbol_chars.has(static_cast<uint32_t>(ordinal));
+    d.out[d.pos++] =
+        known ? static_cast<char>(fsm->symbol_chars[static_cast<uint32_t>(ordinal)] & 0xFF) : '?';
+  }
+  return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
+}
+
+}  // namespace
+
+int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, int /*option*/,
+                bool stop_at_eos, const VtmFsmRec* fsm) {
+  if (size <= 0) return VTM_ERR_OUTPUT_TOO_LONG;
+  DecodeState d{out, size};
+  const uint8_t esc = fsm->header.esc_label;
+  const uint32_t radix = fsm->header.esc_radix;
+  uint32_t pending = 0;
+  int r = kGoOn;
+  if (!(fsm->header.code_flags & kCodeEscAfter)) {
+    // Escapes come first and complete with the next other code.
+    for (std::size_t k = 0; k < length && codes[k] != 0; ++k) {
+      if (codes[k] == esc) {
+        pending += radix;
+        continue;
+      }
+      r = PutSymbol(d, codes[k], pending, stop_at_eos, fsm);
+      if (r != kGoOn) break;
+      pending = 0;
+    }
+  } else {
+    // A code is held until the escapes after it have been counted.
+    bool held = false;
+    uint32_t y = 0;
+    for (std::size_t k = 0; k < length && codes[k] != 0; ++k) {
+      if (held && codes[k] == esc) {
+        pending += radix;
+        continue;
+      }
+      if (held) {
+        r = PutSymbol(d, y, pending, stop_at_eos, fsm);
+        if (r != kGoOn) break;
+      }
+      held = true;
+      y = codes[k];
+      pending = 0;
+    }
+    if (r == kGoOn && held) r = PutSymbol(d, y, pending, stop_at_eos, fsm);
+  }
+  if (r < 0) return r;
+  out[d.pos] = 0;
+  return d.pos;
+}
+
+}  // namespace vtm
+
+extern "C" VTMRT_API void vtmDecodeOffsets(const int* offsets, int count, int* result_offsets,
+                                           const char* coded, VtmFsm fsm) {
+  if (offsets == nullptr || result_offsets == nullptr || coded == nullptr) return;
+  if (!vtm::IsRealObject(fsm)) return;
+  const auto* codes = reinterpret_cast<const uint8_t*>(coded);
+  const uint8_t esc = fsm->header.esc_label;
+  int64_t cursor = 0;
+  int counter = 0;
+  for (int k = 0; k < count; ++k) {
+    // The cursor never moves back and never passes the string's NUL.
+    while (cursor < offsets[k] && codes[cursor] != 0) {
+      if (codes[cursor] != esc) ++counter;
+      ++cursor;
+    }
+    result_offsets[k] = counter;
+  }
+}

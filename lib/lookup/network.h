@@ -1,0 +1,159 @@
+// Reader of the byte-coded network, shared by every walk.
+//
+// Byte classes: 0 ends a branch; [near, far) is a one-byte state reference through the
+// near state table; [far, abs) a two-byte reference through the far state table;
+// [abs, label_base) a three-byte absolute location (plus a trailer in the extended
+// format); label_base and above are label bytes: code in bits 7..2, final_bit (1), and
+// more_bit (2: another alternative of the same list follows this arc's subtree).
+//
+// Safety: a network comes from an untrusted file. Every read goes through At(), which
+// gives 0 (a dead end) for any location outside the network, so no reference, table
+// index or subtree skip can read outside it, and every skip terminates (past the end
+// each byte closes one pending branch). Loops that may follow references backwards are
+// bounded by the walks themselves.
+#pragma once
+
+#include <cstdint>
+
+#include "fst/fsm.h"
+
+namespace vtm {
+
+inline constexpr uint8_t kFinalBit = 1;
+inline constexpr uint8_t kMoreBit = 2;
+inline constexpr uint8_t kCodeMask = 0xFC;
+
+// Upper bound on the alternatives that one scan of an arc list, operand list or class
+// list visits. A list holds at most one arc per code (64 codes); only a damaged network
+// whose alternatives refer back to each other comes near it.
+inline constexpr uint32_t kMaxAlternatives = 1024;
+
+#if defined(__GNUC__)
+#define VTM_INLINE inline __attribute__((always_inline))
+#define VTM_LIKELY(x) __builtin_expect(!!(x), 1)
+#define VTM_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#else
+#define VTM_INLINE inline
+#define VTM_LIKELY(x) (x)
+#define VTM_UNLIKELY(x) (x)
+#endif
+
+class Network {
+ public:
+  explicit Network(const VtmFsmRec* fsm)
+      : bytes_(fsm->network),
+        size_(fsm->network == nullptr ? 0 : fsm->header.network_size),
+        near_(fsm->near_states),
+        far_(fsm->far_states),
+        near_count_(fsm->near_states == nullptr ? 0 : fsm->near_count),
+        far_count_(fsm->far_states == nullptr ? 0 : fsm->far_count),
+        ref_width_(fsm->header.state_ref_width),
+        near_base_(fsm->header.near_ref_base),
+        far_base_(fsm->header.far_ref_base),
+        abs_base_(fsm->header.abs_ref_base),
+        label_base_(fsm->header.label_base),
+        extended_(fsm->header.net_flags & kNetExtended) {
+    // State tables of any other entry width cannot be read; their references are dead.
+    if (ref_width_ != 2 && ref_width_ != 3) near_count_ = far_count_ = 0;
+  }
+
+  // A network whose label bytes could include 0 cannot be walked safely (0 must close a
+  // branch); the walks treat it as empty.
+  bool usable() const { return label_base_ != 0; }
+  uint8_t label_base() const { return label_base_; }
+
+  VTM_INLINE uint8_t At(uint32_t loc) const { return VTM_LIKELY(loc < size_) ? bytes_[loc] : 0; }
+  VTM_INLINE bool IsLabel(uint8_t b) const { return b >= label_base_; }
+
+  // Bytes occupied by the reference whose first byte `b` (< label_base) is at `q`.
+  VTM_INLINE uint32_t RefLength(uint32_t q, uint8_t b) const {
+    if (b < far_base_) return 1;
+    if (b < abs_base_) return 2;
+    if (!extended_) return 3;
+    if (At(q + 3) != 0) return 4;
+    if (At(q + 4) != 0) return 6;
+    return 8;
+  }
+
+  // Location that the reference at `q` (first byte `b`) points to; any location that
+  // holds no label (including one outside the network) reads as a dead end later.
+  VTM_INLINE uint32_t Target(uint32_t q, uint8_t b) const {
+    if (b < far_base_) {
+      if (b < near_base_ || b == 0) return kNowhere;
+      return StateEntry(near_, near_count_, b - near_base_);
+    }
+    if (b < abs_base_) {
+      return StateEntry(far_, far_count_, (static_cast<uint32_t>(b - far_base_) << 8) | At(q + 1));
+    }
+    return (static_cast<uint32_t>(b - abs_base_) << 16) | (static_cast<uint32_t>(At(q + 1)) << 8) |
+           At(q + 2);
+  }
+
+  // The label at `q`, following one reference; false for a dead end.
+  VTM_INLINE bool LabelAt(uint32_t q, uint32_t* p, uint8_t* label) const {
+    uint8_t b = At(q);
+    if (VTM_LIKELY(IsLabel(b))) {
+      *p = q;
+      *label = b;
+      return true;
+    }
+    if (b == 0) return false;
+    q = Target(q, b);
+    b = At(q);
+    if (!IsLabel(b)) return false;
+    *p = q;
+    *label = b;
+    return true;
+  }
+
+  // "The next label after p": the arc or target that follows the label byte at p.
+  VTM_INLINE bool NextLabel(uint32_t p, uint32_t* q, uint8_t* label) const {
+    return LabelAt(p + 1, q, label);
+  }
+
+  // Location just after the subtree that hangs from the label at p (where the next
+  // alternative of p's list begins when p has more_bit).
+  VTM_INLINE uint32_t SkipSubtree(uint32_t p) const {
+    uint32_t q = p + 1;
+    uint32_t pending = 1;
+    for (;;) {
+      const uint8_t b = At(q);
+      if (IsLabel(b)) {
+        ++q;
+        pending += (b >> 1) & 1;
+        continue;
+      }
+      q += RefLength(q, b);
+      if (--pending == 0) return q;
+    }
+  }
+
+  // The alternative after the subtree of the label at p (reference followed once).
+  VTM_INLINE bool NextAlternative(uint32_t p, uint32_t* q, uint8_t* label) const {
+    return LabelAt(SkipSubtree(p), q, label);
+  }
+
+  static constexpr uint32_t kNowhere = 0xFFFFFFFFu;
+
+ private:
+  VTM_INLINE uint32_t StateEntry(const uint8_t* table, uint32_t count, uint32_t index) const {
+    if (index >= count) return kNowhere;
+    const uint8_t* e = table + static_cast<std::size_t>(index) * ref_width_;
+    return ref_width_ == 3 ? Be24(e) : Be16(e);
+  }
+
+  const uint8_t* bytes_;
+  uint32_t size_;
+  const uint8_t* near_;
+  const uint8_t* far_;
+  uint32_t near_count_;
+  uint32_t far_count_;
+  uint8_t ref_width_;
+  uint8_t near_base_;
+  uint8_t far_base_;
+  uint8_t abs_base_;
+  uint8_t label_base_;
+  bool extended_;
+};
+
+}  // namespace vtm

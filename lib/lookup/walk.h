@@ -1,0 +1,73 @@
+// The network walks: lookup, inverse (generation), class walk; all run on one core
+// (walk_core.h). A walk reads the transducer only and writes only into the buffers of
+// its arguments, so any number of walks may run on one VtmFsm at once.
+#pragma once
+
+#include <cstdint>
+
+#include "fst/fsm.h"
+#include "vtmrt.h"
+
+namespace vtm {
+
+// Output modes of the lookup walk: what happens at an accepting point.
+enum OutputMode : int {
+  kOutRecognize = 0,   // return 1 at once
+  kOutRaw = 1,         // undecoded code strings, duplicates dropped
+  kOutAll = 2,         // decoded texts, duplicates dropped
+  kOutFirst = 4,       // as kOutAll, then return 1
+  kOutShortest = 5,    // only the result with the smallest score
+  kOutTokenFirst = 6,  // token cut, then return 1
+  kOutTokenAll = 7,    // token cut at every accept
+};
+
+// Backtracking entry kinds (what to do when the entry is popped).
+enum EntryKind : uint32_t {
+  kInputEpsilon = 0,
+  kGentableExcepted = 1,
+  kGentableUnexcepted = 2,
+  kOutputEpsilon = 3,
+  kOutputMatch = 4,
+  kOutputNonid = 5,     // lookup: the A:B reading waiting behind an nid_label with more_bit
+  kOutputNonidInv = 6,  // inverse: the A:A reading waiting behind an nid_label
+  kOperand = 7,
+  kNonidEpsilon = 8,
+};
+
+struct WalkArgs {
+  const uint8_t* input = nullptr;  // NUL-terminated codes
+  uint8_t* work = nullptr;         // codes of the path being built
+  uint32_t work_size = 0;
+  int subnet = 0;        // index into fsm->subnets
+  bool partial = false;  // accept at any final state; input end while seeking: -16
+  VtmBacktrackEntry* stack = nullptr;
+  uint32_t stack_entries = 0;  // N; N - 1 are usable
+  char* client = nullptr;      // results, NUL-terminated one after another
+  uint32_t client_size = 0;
+  int* offsets = nullptr;  // token-cut modes: input index after each token
+  int offsets_capacity = 0;
+  int output_mode = kOutAll;
+  int decode_option = 0;  // handed to the decoder, which ignores it
+  // Class walk: the 16-bit output array.
+  uint16_t* classes = nullptr;
+  int classes_capacity = 0;
+  // Largest number of steps before the walk gives up with VTM_ERR_WALK_INTERNAL;
+  // 0 is unlimited. Only the fuzz targets set it (a damaged network can make a finite
+  // walk take exponential time).
+  uint64_t step_limit = 0;
+};
+
+// Lookup walk: input matched against first sides, second sides written. Returns the
+// number of results, 1 for the modes that stop at the first accept, or an error.
+int LookupWalk(const VtmFsmRec* fsm, const WalkArgs& args);
+
+// Inverse walk (apply_fst_inverse): input matched against second sides, first sides
+// written; output mode kOutAll only; no partial acceptance.
+int InverseWalk(const VtmFsmRec* fsm, const WalkArgs& args);
+
+// Class walk: the input (ending with tagsep_code) is matched; after the matched tagsep
+// every chain of labels writes v + 64 * j for its j-th final label (v = first code / 4).
+// Returns the number of values written into args.classes.
+int ClassWalk(const VtmFsmRec* fsm, const WalkArgs& args);
+
+}  // namespace vtm

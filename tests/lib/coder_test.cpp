@@ -1,0 +1,188 @@
+// Byte-string coding: the coder's options and exact room thresholds, escapes in both
+// orders, tags, the decoder's separators and tag texts, and the two exported operations.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lookup/coding.h"
+#include "support/lookup_fixtures.h"
+
+namespace vtm {
+namespace {
+
+using namespace vtm::test;
+
+std::vector<uint8_t> Encode(const VtmFsmRec* fsm, const std::string& text, CoderOptions options,
+                            int size = 256, int* rc = nullptr, int length = kNulTerminated) {
+  std::vector<uint8_t> out(static_cast<std::size_t>(size) + 1, 0xEE);
+  int r = EncodeText(text.c_str(), length, out.data(), size, options, fsm);
+  EXPECT_EQ(out[size], 0xEE) << "written past the output";
+  if (rc != nullptr) *rc = r;
+  if (r < 0) return {};
+  return std::vector<uint8_t>(out.begin(), out.begin() + r);
+}
+
+std::string Decode(const VtmFsmRec* fsm, const std::vector<uint8_t>& codes, bool stop_at_eos,
+                   int size = 256, int* rc = nullptr) {
+  std::vector<uint8_t> z = codes;
+  z.push_back(0);
+  std::vector<char> out(static_cast<std::size_t>(size) + 1, 'X');
+  int r = DecodeCodes(z.data(), out.data(), size, 0, stop_at_eos, fsm);
+  EXPECT_EQ(out[size], 'X');
+  if (rc != nullptr) *rc = r;
+  return r < 0 ? std::string() : std::string(out.data(), static_cast<std::size_t>(r));
+}
+
+// "[name]" built by appending (GCC 12 warns falsely on operator+ chains here).
+std::string Bracket(const std::string& name, const std::string& tail = "]") {
+  std::string s = "[";
+  s.append(name);
+  s.append(tail);
+  return s;
+}
+
+class Coding : public ::testing::Test {
+ protected:
+  FsmPtr fsm_ = BuildNet({16, 0});
+  const VtmFsmRec* f() const { return fsm_.get(); }
+};
+
+TEST_F(Coding, LettersTagsAndEndCodes) {
+  CoderOptions eos{false, true, false};
+  EXPECT_EQ(Encode(f(), "ab", eos), (std::vector<uint8_t>{C('a'), C('b'), kEos}));
+  CoderOptions tags{true, true, false};
+  EXPECT_EQ(Encode(f(), "a[Noun]b", tags),
+            (std::vector<uint8_t>{C('a'), kSep, kNoun, kSep, C('b'), kEos}));
+  // Adjacent tags share one run; a run open at the end stays open unless closed.
+  EXPECT_EQ(Encode(f(), "a[Noun][Pl]", {true, false, false}),
+            (std::vector<uint8_t>{C('a'), kSep, kNoun, kEsc, kNoun}));
+  EXPECT_EQ(Encode(f(), "a[Noun]", {true, false, true}),
+            (std::vector<uint8_t>{C('a'), kSep, kNoun, kSep}));
+  // Without the tags option '[' is an ordinary byte (here outside the alphabet).
+  int rc = 0;
+  Encode(f(), "a[Noun]", {}, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_CHAR_NOT_IN_ALPHABET);
+  // A given length stops the coder before the NUL.
+  EXPECT_EQ(Encode(f(), "abc", {}, 256, nullptr, 2), (std::vector<uint8_t>{C('a'), C('b')}));
+}
+
+TEST_F(Coding, TagNamesAndAlphabetErrors) {
+  int rc = 0;
+  CoderOptions tags{true, false, false};
+  EXPECT_EQ(Encode(f(), Bracket(LongTagName()), tags), (std::vector<uint8_t>{kSep, kLong}));
+  Encode(f(), Bracket(LongTagName(), "x]"), tags, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_INCOMPLETE_TAG) << "62-byte name";
+  Encode(f(), "a[Nou", tags, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_INCOMPLETE_TAG) << "text ends inside the name";
+  Encode(f(), "a[Noun]", tags, 256, &rc, 5);
+  EXPECT_EQ(rc, VTM_ERR_INCOMPLETE_TAG) << "given length ends inside the name";
+  Encode(f(), "[Adj]", tags, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_CHAR_NOT_IN_ALPHABET) << "unknown tag";
+  Encode(f(), "a1", {}, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_CHAR_NOT_IN_ALPHABET) << "map entry 0";
+  Encode(f(), "a~", {}, 256, &rc);
+  EXPECT_EQ(rc, VTM_ERR_CHAR_NOT_IN_ALPHABET) << "beyond char_last";
+}
+
+TEST_F(Coding, RoomThresholdsAreExact) {
+  int rc = 0;
+  // A symbol with e escapes needs used + e + 3 < size.
+  EXPECT_EQ(Encode(f(), "ab", {}, 5, &rc).size(), 2u);
+  Encode(f(), "ab", {}, 4, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(Encode(f(), "A", {}, 5, &rc).size(), 2u);  // one escape
+  Encode(f(), "A", {}, 4, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  // Opening a run needs used + 4 < size; closing one used + 3 < size.
+  Encode(f(), "a[Noun]", {true, false, false}, 5, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(Encode(f(), "[Noun]a", {true, false, false}, 7, &rc).size(), 4u);
+  Encode(f(), "[Noun]a", {true, false, false}, 6, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  // An empty text still needs room for its end codes and NUL.
+  EXPECT_EQ(Encode(f(), "", {false, true, false}, 2, &rc).size(), 1u);
+  Encode(f(), "", {false, true, false}, 1, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  Encode(f(), "", {}, 0, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+}
+
+TEST_F(Coding, EscapesInBothOrders) {
+  EXPECT_EQ(Encode(f(), "aB", {}), (std::vector<uint8_t>{C('a'), kEsc, C('b')}));
+  EXPECT_EQ(Decode(f(), {C('a'), kEsc, C('b')}, false), "aB");
+  compiler::TransducerSpec spec = LookupSpec({16, 0});
+  spec.header.code_flags = kCodeEscAfter;
+  FsmPtr after = Build(spec);
+  EXPECT_EQ(Encode(after.get(), "Ba", {}), (std::vector<uint8_t>{C('b'), kEsc, C('a')}));
+  EXPECT_EQ(Decode(after.get(), {C('b'), kEsc, C('a')}, false), "Ba");
+  EXPECT_EQ(Decode(after.get(), {C('a'), C('b'), kEsc}, false), "aB");
+  // Two escapes (16-bit map entries allow more than three).
+  spec.char_map.wide = true;
+  for (auto& e : spec.char_map.entries) e = static_cast<uint16_t>(((e & 0xFC) << 8) | (e & 3));
+  spec.char_map.entries['C' - ' '] = static_cast<uint16_t>((C('c') << 8) | 2);
+  spec.symbol_chars.resize(3 * kRadix, '?');
+  spec.symbol_chars[(C('c') - 16) / 4 + 2 * kRadix] = '#';
+  FsmPtr wide = Build(spec);
+  EXPECT_EQ(Encode(wide.get(), "aC", {}), (std::vector<uint8_t>{C('a'), C('c'), kEsc, kEsc}));
+  EXPECT_EQ(Decode(wide.get(), {C('a'), C('c'), kEsc, kEsc}, false), "a#");
+}
+
+TEST_F(Coding, DecoderSeparatorsTagsAndRoom) {
+  const std::vector<uint8_t> two = {C('a'), kEos, C('b'), kEos};
+  int rc = 0;
+  std::string text = Decode(f(), two, false, 256, &rc);
+  EXPECT_EQ(rc, 4);
+  EXPECT_EQ(text, std::string("a\0b\0", 4));
+  EXPECT_EQ(Decode(f(), two, true), "a");
+  // An escaped EOS or tag separator is an ordinary symbol.
+  EXPECT_EQ(Decode(f(), {kEsc, C('a')}, true), "A");
+  EXPECT_EQ(Decode(f(), {C('a'), kSep, kNoun, kEsc, kNoun, kSep, C('b')}, false), "a[Noun][Pl]b");
+  EXPECT_EQ(Decode(f(), {kSep, kVerb, kEsc, kVerb, kSep}, false), "[Verb][???]");
+  // A tag needs more than 68 bytes of room, whatever its name's length.
+  std::string room = Decode(f(), {kSep, kVerb, kSep}, false, 69, &rc);
+  EXPECT_EQ(room, "[Verb]");
+  Decode(f(), {kSep, kVerb, kSep}, false, 68, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  // Each character must leave room for the NUL.
+  EXPECT_EQ(Decode(f(), {C('a'), C('b')}, false, 3), "ab");
+  Decode(f(), {C('a'), C('b')}, false, 2, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  Decode(f(), {}, false, 0, &rc);
+  EXPECT_EQ(rc, VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(Decode(f(), {}, false, 1, &rc), "");
+}
+
+TEST_F(Coding, ExportedEncodeAndOffsets) {
+  char out[16];
+  VtmFsm fsm = fsm_.get();
+  EXPECT_EQ(vtmEncodeByteString("ab", out, 16, 0, fsm), 3);
+  EXPECT_EQ(static_cast<uint8_t>(out[2]), kEos);
+  EXPECT_EQ(vtmEncodeByteString("a[Noun]", out, 16, 1, fsm), 3);
+  EXPECT_EQ(vtmEncodeByteString("a[Noun]", out, 16, 0, fsm), VTM_ERR_CHAR_NOT_IN_ALPHABET);
+  // Mode 2 appends EOF with its escape, even to an empty text.
+  EXPECT_EQ(vtmEncodeByteString("", out, 16, 2, fsm), 2);
+  EXPECT_EQ(std::string(out), std::string({static_cast<char>(kEsc), static_cast<char>(kEof)}));
+  // eof_esc_count + length + 2 must stay below the size.
+  EXPECT_EQ(vtmEncodeByteString("ab", out, 5, 2, fsm), VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(vtmEncodeByteString("ab", out, 6, 2, fsm), 4);
+  EXPECT_EQ(vtmEncodeByteString("ab", out, 16, 9, fsm), 2) << "plain";
+  EXPECT_EQ(vtmEncodeByteString(nullptr, out, 16, 0, fsm), VTM_ERR_NULL_OBJECT);
+  EXPECT_EQ(vtmEncodeByteString("a", out, -1, 0, fsm), VTM_ERR_INVALID_NUMBER);
+  EXPECT_EQ(vtmEncodeByteString("a", out, 16, 0, static_cast<VtmFsm>(vtm_error_object(-2))),
+            VTM_ERR_BAD_FILE);
+
+  // "aBcD": codes a, esc, b, c, esc, d. Offsets in codes give character positions.
+  ASSERT_EQ(vtmEncodeByteString("aBcD", out, 16, 3, fsm), 6);
+  const int offsets[] = {0, 1, 3, 4, 6, 2, 40};
+  int results[7] = {};
+  vtmDecodeOffsets(offsets, 7, results, out, fsm);
+  EXPECT_EQ(std::vector<int>(results, results + 7), (std::vector<int>{0, 1, 2, 3, 4, 4, 4}));
+  ASSERT_EQ(vtmEncodeByteString("abc", out, 16, 3, fsm), 3);
+  const int plain[] = {0, 2, 3};
+  vtmDecodeOffsets(plain, 3, results, out, fsm);
+  EXPECT_EQ(std::vector<int>(results, results + 3), (std::vector<int>{0, 2, 3}));
+}
+
+}  // namespace
+}  // namespace vtm
