@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # srvlaunch run as a process with fake systemctl and xdg-open first on PATH: one case group per
-# run, chosen by the first argument, so the slow waits run in parallel.
+# run, chosen by the first argument, so the slow waits run in parallel. Waits are checked from
+# below exactly (pauses are never shorter); the upper bounds only catch gross errors, as a
+# loaded machine stretches every attempt.
 # Usage: launch_test.sh <case> <srvlaunch> <regtool>
 #   cases: start (service states, shell results), late_hostname, no_settings, no_shortcut_file
 source "$(dirname "$0")/../common/harness.sh"
@@ -94,7 +96,7 @@ late_hostname)
   launch
   end=$(now)
   expect "hostname after three seconds" 0 "" ""
-  within "fourth attempt" "$(cat "$FAKE_LOG.started")" "$end" 3.0 4.8
+  within "fourth attempt" "$(cat "$FAKE_LOG.started")" "$end" 3.0 7.0
   shortcut_is "late host name" http://late.example:9090/admin "$scratch/data/srvlaunch.url"
   ;;
 no_settings)
@@ -105,7 +107,7 @@ no_settings)
   launch
   end=$(now)
   expect "settings never complete" 1 "" ""
-  within "ten attempts one second apart" "$start" "$end" 9.0 9.9
+  within "ten attempts one second apart" "$start" "$end" 9.0 14.0
   [ -e "$scratch/data/srvlaunch.url" ] && fail "shortcut written without settings"
   case "$calls" in *xdg-open*) fail "browser opened without settings" ;; esac
   ;;
@@ -116,7 +118,7 @@ no_shortcut_file)
   launch
   end=$(now)
   expect "shortcut cannot be created" 1 "" ""
-  within "ten attempts one second apart" "$start" "$end" 9.0 9.9
+  within "ten attempts one second apart" "$start" "$end" 9.0 14.0
   case "$calls" in *xdg-open*) fail "browser opened without a shortcut" ;; esac
   ;;
 *)
