@@ -26,7 +26,7 @@ bool ReadFile(const std::string& path, std::string& text) {
   std::ostringstream all;
   all << in.rdbuf();
   text = all.str();
-  return static_cast<bool>(in) || in.eof();
+  return !in.bad();
 }
 
 // Compiles `source` as module `name`; tracebacks name the file "<frozen NAME>".

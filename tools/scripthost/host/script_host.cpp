@@ -77,10 +77,9 @@ int main(int argc, char** argv) {
   // as on a system that hands over a single command line.
   std::string line;
   for (int i = 1; i < argc; ++i) AppendQuoted(line, argv[i]);
-  std::string buffer = line;
   char* words[kMaxWords] = {};
   int wordCount = 0;
-  parseCmdLine(buffer.data(), &wordCount, words, kMaxWords, CORVANE_CMDLINE_UNQUOTE);
+  parseCmdLine(line.data(), &wordCount, words, kMaxWords, CORVANE_CMDLINE_UNQUOTE);
 
   const bool inspect = EnvSet("PYTHONINSPECT");
   if (EnvSet("PYTHONUNBUFFERED")) {
