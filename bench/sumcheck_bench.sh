@@ -44,7 +44,7 @@ PY
 awk -F: '{ print $2 "  " $1 }' "$root/lib/sums" > "$root/md5.list"
 files=$(wc -l < "$root/lib/sums")
 bytes=$(find "$root" -path "$root/lib" -prune -o -name md5.list -prune -o -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
-echo "tree: $files files, $bytes bytes in $root; $(nproc) cores"
+echo "tree: $files files, $bytes bytes in $root; $(nproc) cores, load average $(cut -d" " -f1-3 /proc/loadavg)"
 cat "$root"/dir*/* > /dev/null   # warm the cache
 
 # Both must find the tree unchanged before they are timed.
