@@ -2,6 +2,8 @@
 // chooses the subnet by the mode's function, and runs the lookup or inverse walk with
 // scratch space (stack entries and coded bytes) that starts in the call's frame and is
 // doubled on the heap whenever the coder or the walk runs out of room.
+#include "lookup/lookup.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -131,7 +133,7 @@ int ConsultDictionary(const char* input, int input_length, char* output, int out
 }  // namespace
 
 int LookupWithTransduction(const char* input, int input_length, char* output, int output_size,
-                           int mode, VtmFsm fsm, VtmClientDict dict) {
+                           int mode, VtmFsm fsm, VtmClientDict dict, uint64_t step_limit) {
   if (input == nullptr || output == nullptr || fsm == nullptr) return VTM_ERR_NULL_OBJECT;
   if (input_length < 0 || output_size < 0) return VTM_ERR_INVALID_NUMBER;
   if (int code = CheckObject(fsm); code != 0) return code;
@@ -172,6 +174,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
       args.client_size = static_cast<uint32_t>(output_size);
       args.output_mode = row.output_mode;
       args.decode_option = row.decode_option;
+      args.step_limit = step_limit;
       r = row.inverse ? InverseWalk(fsm, args) : LookupWalk(fsm, args);
       if (r != VTM_ERR_INTERNAL_BUFFER_TOO_SMALL && r != VTM_ERR_STACK_OVERFLOW) return r;
     } else if (m != VTM_ERR_OUTPUT_TOO_LONG) {

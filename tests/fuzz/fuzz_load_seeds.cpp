@@ -71,5 +71,22 @@ int main(int argc, char** argv) {
   spec.functions = {1, 0, 255};
   spec.header.extended = 1;
   write("two_subnets", spec);
+
+  // A network for the walks: a non-identity pair with its identity alternative, an
+  // epsilon arc into a generic table with an exception, a flag-diacritic operand, and a
+  // direct-index table reached by a near reference.
+  spec = Basic();
+  spec.header.table_label = 96;
+  spec.header.nid_label = 24;
+  spec.header.esc_label = 100;
+  spec.header.esc_radix = 24;
+  spec.named_tables.push_back({"*DIACRITICS*", {}, {{"TB", 0x6800}, {"EOS", 0x6C00}}});
+  spec.network = {16, 66, 26, 69, 0,  69, 0,     // a:b | a:a b
+                  30, 98, 1,  69, 0,             // 0:(generic table), exception b
+                  22, 20, 69, 0,                 // instr, operand, b
+                  96, 2,  0,  0,  0,  0,  0, 0,  // direct-index table
+                  67, 0,  0,  0,  69, 0};        // table entries a, b at 24
+  spec.near_states = {24, 24};
+  write("walks", spec);
   return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,16 @@
+// Word lookup shared by the exported entry points and by callers inside the library
+// (token chunks, fuzz targets).
+#pragma once
+
+#include <cstdint>
+
+#include "vtmrt.h"
+
+namespace vtm {
+
+// vtm_lookup_with_transduction. `step_limit` (0: none) bounds each walk's steps; only
+// fuzz targets set it, since a damaged network can make a walk take exponential time.
+int LookupWithTransduction(const char* input, int input_length, char* output, int output_size,
+                           int mode, VtmFsm fsm, VtmClientDict dict, uint64_t step_limit = 0);
+
+}  // namespace vtm
