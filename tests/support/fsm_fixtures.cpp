@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 namespace vtm::test {
 
@@ -32,8 +35,10 @@ compiler::TransducerSpec BasicSpec() {
   return spec;
 }
 
+// Test cases run as separate processes, several at once, so every file name carries the
+// process id: two cases that pick the same name never share a file.
 std::string TempPath(const std::string& name) {
-  return std::string(VTM_TEST_TMPDIR) + "/" + name;
+  return std::string(VTM_TEST_TMPDIR) + "/" + std::to_string(getpid()) + "-" + name;
 }
 
 std::string WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
