@@ -56,6 +56,13 @@ int AcceptShortest(AcceptSink& sink, const uint8_t* work, uint32_t o) {
 
 // The token cut: the path is cut after its last unescaped tb_code; the codes after the
 // cut are given back to the input, whose index after the token is recorded.
+//
+// After a cut in kOutTokenAll the walk goes on exactly as after any other accept: from
+// the accepting state, with the input index it had before the cut (the given-back codes
+// are only reflected in the recorded offset). Deeper paths are thus matched against the
+// input that really follows them, so every further token end that the walk reports is
+// a possible end of the same token, found in walk order. (Lowering the index to the
+// token end would match deeper arcs against input the path has already read.)
 int AcceptTokenCut(AcceptSink& sink, const uint8_t* work, uint32_t o, uint32_t i) {
   const WalkArgs& a = *sink.args;
   const VtmFsmRec* fsm = sink.fsm;
