@@ -157,7 +157,7 @@ dispatch:  // lookup and class walks
 seek:
   s = in[i];
   if (s == 0) {
-    if (kClass || partial) return VTM_ERR_INCOMPLETE_INPUT;
+    if (kClass || (kLookup && partial)) return VTM_ERR_INCOMPLETE_INPUT;
     goto backtrack;
   }
   if (!SeekSymbol(net, s, table_code, code_flags, &p, &L)) goto backtrack;

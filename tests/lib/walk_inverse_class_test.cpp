@@ -20,6 +20,9 @@ TEST(WalkInverse, GeneratesFirstSides) {
   EXPECT_EQ(Inverse(fsm.get(), Codes("b")).rc, 0);
   // An input exhausted before an accepting state gives nothing (no partial flag).
   EXPECT_EQ(Inverse(fsm.get(), Codes("")).rc, 0);
+  WalkOptions partial;
+  partial.partial = true;
+  EXPECT_EQ(Inverse(fsm.get(), Codes(""), partial).rc, 0) << "the inverse walk has no partial flag";
   // Epsilon:x read backwards consumes x; a:0 writes a without input.
   FsmPtr insertion = BuildNet({16, Lb(kEps), Lb(C('x')), Lb(C('a'), true), 0});
   EXPECT_EQ(Inverse(insertion.get(), Codes("xa")).results, Strings{"a"});
