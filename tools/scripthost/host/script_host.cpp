@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
   parseCmdLine(line.data(), &wordCount, words, kMaxWords, CORVANE_CMDLINE_UNQUOTE);
 
   const bool inspect = EnvSet("PYTHONINSPECT");
+  // The C streams here; the interpreter's own streams follow the same variable, which
+  // Py_Initialize reads.
   if (EnvSet("PYTHONUNBUFFERED")) {
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -90,6 +92,8 @@ int main(int argc, char** argv) {
 
   PyImport_FrozenModules = vtm_stored_modules;
   Py_Initialize();
+  // sys.argv is set directly: unlike PySys_SetArgv this adds no directory to the module
+  // search path, from which a planted file could shadow a standard module.
   PyObject* arguments = MakeArgumentList(argc > 0 ? argv[0] : "", words, wordCount);
   if (arguments == nullptr || PySys_SetObject("argv", arguments) < 0) {
     Py_FatalError("cannot set the argument list");
