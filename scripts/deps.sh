@@ -8,7 +8,7 @@ build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchm
   libcli11-dev libfmt-dev nlohmann-json3-dev libsqlite3-dev sqlite3 libpython3-dev python3
   clang-14 libclang-rt-14-dev binutils)
 peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst hyperfine nodejs npm)
-windows_pkgs=(g++-mingw-w64-i686 wine wine32:i386)
+windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64)
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)

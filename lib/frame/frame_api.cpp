@@ -54,11 +54,10 @@ VTMRT_API int vtmLexicalLibraryVersion(char* buffer, int size) {
   return vtm_library_version(buffer, size);
 }
 
-// A second exported name of vtmObjectErrorCode. On Windows the .def file makes the
-// alias; elsewhere the symbol is an alias of the same code.
-#if !defined(_WIN32)
+// A second name of vtmObjectErrorCode: a symbol alias of the same code, so the static
+// core (linked by tests) has it too. The Windows DLL exports it through the .def line
+// "vtmLexicalTransducerErrorCode=vtmObjectErrorCode".
 VTMRT_API int vtmLexicalTransducerErrorCode(const void* object)
     __attribute__((alias("vtmObjectErrorCode")));
-#endif
 
 }  // extern "C"
