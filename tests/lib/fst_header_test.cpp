@@ -2,8 +2,14 @@
 // header objects and transducers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <share.h>
+#else
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include "fst/fsm_header.h"
 #include "support/fsm_fixtures.h"
@@ -86,19 +92,64 @@ TEST(FstHeader, CompareHeaders) {
   EXPECT_EQ(vtm_compare_header(error, nullptr), VTM_ERR_NULL_OBJECT);
 }
 
+// A writer holding the file: an exclusive advisory lock, or on Windows an open handle
+// with write access (the loader's share mode denies writers). Exclusive() tells whether
+// nobody else holds the file now.
+#if defined(_WIN32)
+class Writer {
+ public:
+  explicit Writer(const std::string& path) : path_(path) {
+    _sopen_s(&fd_, path.c_str(), _O_RDWR | _O_BINARY, _SH_DENYNO, 0);
+  }
+  ~Writer() { Release(); }
+  bool holding() const { return fd_ >= 0; }
+  void Release() {
+    if (fd_ >= 0) _close(fd_);
+    fd_ = -1;
+  }
+  bool Exclusive() {
+    int fd = -1;
+    if (_sopen_s(&fd, path_.c_str(), _O_RDWR | _O_BINARY, _SH_DENYRW, 0) != 0) return false;
+    _close(fd);
+    return true;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+#else
+class Writer {
+ public:
+  explicit Writer(const std::string& path) : fd_(::open(path.c_str(), O_RDWR)) {
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~Writer() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool holding() const { return fd_ >= 0; }
+  void Release() { ::flock(fd_, LOCK_UN); }
+  bool Exclusive() { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+
+ private:
+  int fd_;
+};
+#endif
+
 TEST(FstHeader, FileLockedForWritingIsNotOpened) {
   std::string path = test::WriteSpec("locked.fst", test::BasicSpec());
-  int fd = ::open(path.c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  Writer writer(path);
+  ASSERT_TRUE(writer.holding());
   EXPECT_EQ(vtm_object_error_code(vtm_make_fsm(path.c_str())), VTM_ERR_FILE_OPEN);
   EXPECT_EQ(vtm_object_error_code(vtm_make_header(path.c_str())), VTM_ERR_FILE_OPEN);
-  ::flock(fd, LOCK_UN);
+  writer.Release();
   test::FsmPtr fsm = test::Open(path);
   EXPECT_EQ(vtm_object_error_code(fsm.get()), 0);
-  // A reader's shared lock is released again: a writer can lock after the load.
-  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  ::close(fd);
+  // A reader's hold is released again: a writer can take the file after the load.
+  EXPECT_TRUE(writer.Exclusive());
 }
 
 }  // namespace
