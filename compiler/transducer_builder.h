@@ -1,0 +1,67 @@
+// The compiler proper: AT&T transducers, one per function number, in; the description
+// of a transducer file (for the file writer) out. Chooses the label base, the label
+// codes and the reference split that give the smallest file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "att_reader.h"
+#include "file_writer.h"
+#include "network_encoder.h"
+
+namespace vtm::compiler {
+
+// Function numbers a transducer file can serve.
+inline constexpr int kFunctionExpansion = 1;
+inline constexpr int kFunctionAnalysis = 12;
+inline constexpr int kFunctionGeneration = 23;
+inline constexpr int kFunctionStemming = 27;
+inline constexpr int kFunctionTokenizing = 28;
+inline constexpr int kFunctionClassLexicon = 60;
+inline constexpr int kFunctionClassGuesser = 61;
+inline constexpr int kFunctionGrouper = 62;
+inline constexpr int kFunctionGrouper2 = 63;
+inline constexpr int kMaxFunction = 254;
+
+struct BuildInput {
+  int function = 0;
+  std::string name;  // for messages (file name or "stdin")
+  std::shared_ptr<const AttTransducer> att;
+};
+
+struct BuildOptions {
+  std::vector<BuildInput> inputs;
+  uint8_t language = 0;
+  uint8_t char_encoding = 0;
+  uint32_t creation_date = 0;
+  std::string copyright;  // cp1252 bytes, CR LF line breaks, at most 255
+  std::string version;    // version text, e.g. "1.0"
+  bool drop_unmappable = false;
+  int label_base = 0;  // 0: try several and keep the smallest file
+  EncoderOptions encoder;
+  std::function<void(const std::string&)> progress;  // may be empty
+};
+
+struct FunctionReport {
+  int function;
+  int subnet;
+  std::size_t states, arcs;  // symbol level, after trimming and tag-run splitting
+};
+
+struct BuildReport {
+  std::size_t dropped_arcs = 0;
+  int label_base = 0;
+  std::size_t network_bytes = 0, code_states = 0, code_arcs = 0, tables = 0;
+  std::size_t near_states = 0, far_states = 0;
+  std::size_t chars = 0, tags = 0, escaped_symbols = 0;
+  std::vector<FunctionReport> functions;
+};
+
+bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildReport* report,
+                     std::string* error);
+
+}  // namespace vtm::compiler
