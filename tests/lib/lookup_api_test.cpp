@@ -3,6 +3,8 @@
 // bound on that growth. Also the lookup buffer's layout and accessors.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "lookup/lookup_buffer.h"
 #include "support/lookup_fixtures.h"
 
@@ -147,6 +149,26 @@ TEST(LookupApi, EpsilonCycleStopsAtTheGrowthBound) {
   spec.network[2] = Lb(C('x'));
   fsm = Build(spec);
   EXPECT_EQ(vtmLookupByteString("", out, 64, 3, fsm.get()), VTM_ERR_NO_MEMORY);
+}
+
+TEST(LookupApi, ThreadsShareOneTransducer) {
+  FsmPtr fsm = TwoSubnets(false);
+  const VtmFsm shared = fsm.get();
+  auto work = [shared](int* mismatches) {
+    char out[64];
+    for (int k = 0; k < 2000; ++k) {
+      const bool even = k % 2 == 0;
+      const int r = vtmLookupByteString(even ? "ab" : "ba", out, 64, 2, shared);
+      if (r != 1 || std::string(out) != (even ? "xb" : "ya")) ++*mismatches;
+    }
+  };
+  int first = 0;
+  int second = 0;
+  std::thread a(work, &first);
+  std::thread b(work, &second);
+  a.join();
+  b.join();
+  EXPECT_EQ(first + second, 0);
 }
 
 TEST(LookupBuffer, LayoutAndAccessors) {
