@@ -27,6 +27,8 @@ struct VtmLookupBufferRec {
   uint16_t close_char;   // ']' at creation
 };
 static_assert(offsetof(VtmLookupBufferRec, stack) >= 28, "saved step comes first");
+static_assert(sizeof(void*) != 4 || sizeof(VtmLookupBufferRec) == 72,
+              "the 32-bit header is 72 bytes (80 with its rounding)");
 
 namespace vtm {
 
