@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <tuple>
 
+#include "compiler/att_reader.h"
 #include "compiler/file_writer.h"
+#include "compiler/transducer_builder.h"
 
 namespace vtm::bench {
 namespace {
@@ -216,6 +219,52 @@ std::size_t WriteLexicon(const std::vector<std::string>& words, const std::strin
   spec.subnets.push_back({0, kFirstChar, kInstr, 0, {}});
   spec.network = builder.Encode();
   std::string error;
+  if (!compiler::WriteTransducerFile(path, spec, &error)) return 0;
+  return spec.network.size();
+}
+
+}  // namespace vtm::bench
+
+namespace vtm::bench {
+
+std::string LexiconAtt(const std::vector<std::string>& words) {
+  std::vector<std::map<char, uint32_t>> trie(1);
+  std::vector<bool> ends(1, false);
+  for (const std::string& w : words) {
+    uint32_t s = 0;
+    for (char c : w) {
+      auto it = trie[s].find(c);
+      if (it == trie[s].end()) {
+        trie.emplace_back();
+        ends.push_back(false);
+        it = trie[s].emplace(c, static_cast<uint32_t>(trie.size() - 1)).first;
+      }
+      s = it->second;
+    }
+    ends[s] = true;
+  }
+  const auto final_state = static_cast<uint32_t>(trie.size());
+  std::string att;
+  for (uint32_t s = 0; s < trie.size(); ++s) {
+    for (const auto& [c, t] : trie[s]) {
+      att += std::to_string(s) + "\t" + std::to_string(t) + "\t" + c + "\t" + c + "\n";
+    }
+    if (ends[s]) att += std::to_string(s) + "\t" + std::to_string(final_state) + "\t@0@\t+N\n";
+  }
+  att += std::to_string(final_state) + "\n";
+  return att;
+}
+
+std::size_t CompileLexicon(const std::string& att, const std::string& path) {
+  auto t = std::make_shared<compiler::AttTransducer>();
+  std::string error;
+  if (!compiler::ReadAtt(att, 0, t.get(), &error)) return 0;
+  compiler::BuildOptions options;
+  options.inputs.push_back({compiler::kFunctionAnalysis, "lexicon", t});
+  options.inputs.push_back({compiler::kFunctionStemming, "lexicon", t});
+  compiler::TransducerSpec spec;
+  compiler::BuildReport report;
+  if (!compiler::BuildTransducer(options, &spec, &report, &error)) return 0;
   if (!compiler::WriteTransducerFile(path, spec, &error)) return 0;
   return spec.network.size();
 }

@@ -17,3 +17,15 @@ std::vector<std::string> LexiconWords(std::size_t count);
 std::size_t WriteLexicon(const std::vector<std::string>& words, const std::string& path);
 
 }  // namespace vtm::bench
+
+namespace vtm::bench {
+
+// The same words as AT&T text for the compiler: a trie whose word ends lead to one final
+// state through 0:+N, so each word is analysed as itself followed by the tag [+N].
+std::string LexiconAtt(const std::vector<std::string>& words);
+
+// Compiles `att` for functions 12 and 27 and writes it to `path`. Returns the network
+// size in bytes, or 0 on failure.
+std::size_t CompileLexicon(const std::string& att, const std::string& path);
+
+}  // namespace vtm::bench
