@@ -25,6 +25,8 @@ done
 
 missing=()
 for p in "${wanted[@]}"; do
+  # Node.js from other sources bundles npm, and Debian's npm package conflicts with it.
+  [ "$p" = npm ] && command -v npm >/dev/null && continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
