@@ -21,7 +21,11 @@
 // has reached the skip count and input remains, and enumerated otherwise through the
 // kOutputMatch / gentable steps with writes as in `second_side`), the length counter
 // kept in each entry's `length` field, -23 instead of -26 for a full work buffer, and
-// kinds {1, 2, 3, 4, 7} in KindAllowed. Its resume starts at `arrive_after_accept`.
+// kinds {1, 2, 3, 4, 7} in KindAllowed. Its resume (from the state saved in the lookup
+// buffer, with the stack top restored) enters `arrive` just after the accept test: add
+// a label there, between the accept and the "next label after p" read. On a decoder
+// error its accept saves the walk's state (stack top, p, L, i, o, length, flags) into
+// the lookup buffer before the walk returns -24 or -21.
 #pragma once
 
 #include <cstdint>
