@@ -124,12 +124,18 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
     slot_of[f] = slot;
   }
   Alphabet alphabet;
+  std::vector<const AttTransducer*> counted;  // dropped arcs count once per transducer
   for (GraphSlot& g : graphs) {
     progress("reading " + g.input->name);
     ResolveOptions ro{options.drop_unmappable, g.project};
     std::string message;
-    if (!ResolveAtt(*g.input->att, ro, &alphabet, &g.graph, &report->dropped_arcs, &message) ||
-        !PrepareGraph(*g.input->att, g.inverse_used, &g.graph, &message)) {
+    std::size_t dropped = 0;
+    bool ok = ResolveAtt(*g.input->att, ro, &alphabet, &g.graph, &dropped, &message);
+    if (std::find(counted.begin(), counted.end(), g.input->att.get()) == counted.end()) {
+      counted.push_back(g.input->att.get());
+      report->dropped_arcs += dropped;
+    }
+    if (!ok || !PrepareGraph(*g.input->att, g.inverse_used, &g.graph, &message)) {
       *error = g.input->name + ": " + message;
       return false;
     }

@@ -150,7 +150,8 @@ TEST(BuildTransducer, RefusesWhatTheFormatCannotHoldWithTheLine) {
 
 TEST(BuildTransducer, DropsUnmappableArcsOnlyWhenAskedAndCountsThem) {
   BuildOptions o;
-  o.inputs = {{kFunctionAnalysis, "a", Att("0\t1\ta\tʼ\n0\t1\tb\tb\n1\t2\tʼ\tc\n1\n2\n")}};
+  auto att = Att("0\t1\ta\tʼ\n0\t1\tb\tb\n1\t2\tʼ\tc\n1\n2\n");
+  o.inputs = {{kFunctionAnalysis, "a", att}, {kFunctionExpansion, "a", att}};
   o.drop_unmappable = true;
   Built b;
   BuildAndLoad(o, "drop", &b);

@@ -147,3 +147,69 @@ TEST(CompilerDifferential, ManySymbolsNeedEscapesAndWideStatesUseTables) {
 
 }  // namespace
 }  // namespace vtm::compiler
+
+namespace vtm::compiler {
+namespace {
+
+// Builds several functions into one file and loads it.
+VtmFsm CompileFunctions(const std::vector<std::pair<int, std::string>>& functions,
+                        const std::string& name) {
+  BuildOptions options;
+  for (auto& [f, text] : functions) {
+    auto t = std::make_shared<AttTransducer>();
+    std::string error;
+    EXPECT_TRUE(ReadAtt(text, 0, t.get(), &error)) << error;
+    options.inputs.push_back({f, name, t});
+  }
+  TransducerSpec spec;
+  BuildReport report;
+  std::string error;
+  EXPECT_TRUE(BuildTransducer(options, &spec, &report, &error)) << error;
+  std::string path = std::string(VTM_TEST_TMPDIR) + "/" + name + ".vtm";
+  EXPECT_TRUE(WriteTransducerFile(path, spec, &error)) << error;
+  return vtm_make_fsm(path.c_str());
+}
+
+using Set = std::set<std::string>;
+
+TEST(CompilerLookup, EndOfWordSymbolsMatchTheCodersEndCode) {
+  // Lookup appends the end-of-word code when the transducer has one; the lexicon's paths
+  // end with EOS, and the decoder turns it into a separator.
+  VtmFsm fsm = CompileFunctions({{12, "0\t1\ta\ta\n1\t2\tEOS\tEOS\n2\n0\t3\tb\tb\n3\n"}}, "eos");
+  EXPECT_EQ(Lookup(fsm, "a", kAnalysisMode), Set{"a"});
+  EXPECT_EQ(Lookup(fsm, "b", kAnalysisMode), Set{});  // no EOS on this path
+  vtm_free_fsm(fsm);
+}
+
+TEST(CompilerLookup, TagRunsOpenAndCloseOnEachSideAsTheCoderWritesThem) {
+  // Tags on the input side (generation direction), between characters, and adjacent.
+  const char* att = "0\t1\tx\tx\n1\t2\t<a>\t<a>\n2\t3\t<b>\ty\n3\t4\tz\t<c>\n4\t5\tw\tw\n5\n";
+  VtmFsm fsm = CompileFunctions({{12, att}}, "runs");
+  EXPECT_EQ(Lookup(fsm, "x[a][b]zw", kAnalysisMode), Set{"x[a]y[c]w"});
+  EXPECT_EQ(Lookup(fsm, "x[a]y[c]w", kGenerationMode), Set{"x[a][b]zw"});
+  vtm_free_fsm(fsm);
+}
+
+TEST(CompilerLookup, ExplicitTagSeparatorsAreKeptAsWritten) {
+  // With *TAGSEP* in the text the compiler inserts no separators of its own.
+  VtmFsm fsm = CompileFunctions(
+      {{12, "0\t1\tc\tc\n1\t2\t@0@\t*TAGSEP*\n2\t3\t@0@\t<n>\n3\t4\t@0@\t*TAGSEP*\n4\n"}},
+      "tagsep");
+  EXPECT_EQ(Lookup(fsm, "c", kAnalysisMode), Set{"c[n]"});
+  vtm_free_fsm(fsm);
+}
+
+TEST(CompilerLookup, FunctionsFromDifferentFilesShareOneAlphabet) {
+  VtmFsm fsm = CompileFunctions(
+      {{12, "0\t1\ta\tb\n1\n"}, {23, "0\t1\tc\td\n1\t2\t@0@\t<t>\n2\n"}, {27, "0\t1\té\te\n1\n"}},
+      "functions");
+  EXPECT_EQ(Lookup(fsm, "a", kAnalysisMode), Set{"b"});
+  EXPECT_EQ(Lookup(fsm, "d[t]", kGenerationMode), Set{"c"});  // generation uses 23
+  EXPECT_EQ(Lookup(fsm, "b", kGenerationMode), Set{});
+  EXPECT_EQ(Lookup(fsm, "\xE9", 3), Set{"e"});  // stemming, mode 3
+  EXPECT_EQ(Lookup(fsm, "e", 9), Set{"\xE9"});  // inverse stemming, mode 9
+  vtm_free_fsm(fsm);
+}
+
+}  // namespace
+}  // namespace vtm::compiler
