@@ -51,11 +51,10 @@ int RunInfo(const std::string& path) {
     bool wide = fsm->header.net_flags & vtm::kNetWideCharMap;
     chars += (wide ? vtm::Be16(fsm->char_codes + 2 * i) : fsm->char_codes[i]) != 0;
   }
-  static uint16_t codes[4096];
-  static char names[65536];
-  int tags = vtm::FsmListTags(fsm, codes, 4096, names, sizeof names);
+  vtm::NamedTable tagmode;
+  uint32_t tags = vtm::FsmFindNamedTable(fsm, "TAGMODE", &tagmode) ? tagmode.keys.count : 0;
   std::printf("characters: %d\n", chars);
-  std::printf("tags: %d\n", tags < 0 ? 0 : tags);
+  std::printf("tags: %u\n", tags);
   std::printf("network bytes: %u\n", fsm->header.network_size);
   std::printf("table area bytes: %u\n", fsm->table_size);
   int status = kExitOk;
