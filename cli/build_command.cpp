@@ -108,8 +108,9 @@ int RunBuild(const BuildArgs& args) {
   std::map<int, std::string> files = args.files;
   for (const std::string& spec : args.function_specs) {
     auto eq = spec.find('=');
+    const std::string number = spec.substr(0, eq);
     char* end = nullptr;
-    long f = eq == std::string::npos ? 0 : std::strtol(spec.substr(0, eq).c_str(), &end, 10);
+    long f = std::strtol(number.c_str(), &end, 10);
     if (eq == std::string::npos || eq == 0 || *end != 0 || f < 1 || f > compiler::kMaxFunction ||
         eq + 1 == spec.size())
       return usage("--function expects NUMBER=FILE with a number from 1 to " +
