@@ -137,8 +137,9 @@ TEST(CompilerDifferential, ManySymbolsNeedEscapesAndWideStatesUseTables) {
     o.wide_states = 1 + seed % 3;
     o.cyclic = seed % 2;
     o.flag = seed % 3 == 0 ? 0.1 : 0;
-    // Small label bases force escapes; a low table threshold forces tables.
-    int label_base = seed % 4 == 0 ? 16 : seed % 4 == 1 ? 128 : 0;
+    // Label bases 128 and 200 force escapes (200: more than 3 per character, so the char
+    // map is 16-bit); a low table threshold forces tables.
+    int label_base = seed % 4 == 0 ? 16 : seed % 4 == 1 ? 128 : seed % 4 == 2 ? 200 : 0;
     Compare(testing::RandomAtt(o, rng), "wide" + std::to_string(seed), rng, label_base,
             seed % 2 ? 3 : 12);
     if (HasFailure()) return;
