@@ -1,8 +1,52 @@
 #!/usr/bin/env bash
-# The main job: install what is missing, build, and run the demo on bundled data.
+# The main job: installs what is missing (build tools, the English data of apertium-en-es
+# and lt-print), builds the library and the `vtm` command, compiles the bundled English
+# transducer from that data (only when it is missing or out of date), then analyses the
+# sample paragraph data/sample-en.txt and generates a few word forms back.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh build
+bash scripts/deps.sh build english
+echo "Building vtmrt, the vtm command and the English transducer (the first run takes a while)..."
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" >/dev/null
-./build/release/tests/c_header_test && echo "vtmrt built; library frame works."
+cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data >/dev/null
+vtm=build/release/cli/vtm
+english=build/release/share/vtmrt/english.vtm
+[ -f "$english" ] || { echo "demo.sh: $english was not built" >&2; exit 1; }
+
+bold() { if [ -t 1 ]; then printf '\033[1m%s\033[0m\n' "$*"; else printf '%s\n' "$*"; fi; }
+# Joins the lookup output (word TAB result lines, a blank line after each word) into one
+# line per word: the word, then its results separated by " | ".
+per_word() {
+  awk -F'\t' 'NF == 0 { if (w != "") printf "  %-14s %s\n", w, r; w = ""; r = ""; next }
+              { w = $1; r = r (r == "" ? "" : " | ") ($2 == "+?" ? "(unknown)" : $2) }'
+}
+
+echo
+bold "The sample paragraph ($(wc -w < data/sample-en.txt) words):"
+sed 's/^/  /' data/sample-en.txt
+words=$(grep -oE "[A-Za-z]+('[a-z]+)?" data/sample-en.txt)
+
+echo
+bold "Analyses of its first sentence (vtm lookup, the default English transducer):"
+sed -n '1,2p' data/sample-en.txt | tr -d '\n' | sed 's/\..*//' | grep -oE "[A-Za-z]+" |
+  "$vtm" lookup | per_word
+
+echo
+bold "Lemmas of a few words (vtm lookup --mode stem):"
+printf '%s\n' children followed questions went wrote | "$vtm" lookup --mode stem | per_word
+
+total=$(printf '%s\n' "$words" | wc -l)
+unknown=$(printf '%s\n' "$words" | "$vtm" lookup | grep -c $'\t+?$' || true)
+echo
+bold "Coverage: $((total - unknown)) of $total running words of the paragraph have an analysis."
+
+echo
+bold "Generation (vtm generate): analyses back to word forms:"
+printf '%s\n' 'child[n][pl]' 'go[vblex][past]' 'write[vblex][pp]' 'good[adj][sup]' \
+  'ship[n][pl]' 'storm[n][pl]' | "$vtm" generate | per_word
+
+echo
+bold "Try it yourself:"
+echo "  echo houses | $vtm lookup"
+echo "  echo 'house[n][pl]' | $vtm generate"
+echo "  $vtm lookup --help"

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if any are missing.
 # Idempotent and non-interactive. Usage: scripts/deps.sh [group...]
-#   groups: build (default), peers (English data and the open-source peers), windows
+#   groups: build (default), english (the English data the demo compiles: apertium-en-es,
+#   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows
 set -euo pipefail
 
 build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libfmt-dev nlohmann-json3-dev libsqlite3-dev sqlite3 libpython3-dev python3
   clang-14 libclang-rt-14-dev binutils)
+english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
 peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst hyperfine nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64)
 
@@ -17,6 +19,7 @@ wanted=()
 for g in "${groups[@]}"; do
   case "$g" in
     build) wanted+=("${build_pkgs[@]}") ;;
+    english) wanted+=("${english_pkgs[@]}") ;;
     peers) wanted+=("${peers_pkgs[@]}") ;;
     windows) wanted+=("${windows_pkgs[@]}") ;;
     *) echo "deps.sh: unknown group $g" >&2; exit 2 ;;
