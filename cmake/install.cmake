@@ -37,4 +37,5 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vtmrt.pc
 
 # The sample paragraph of the demo, beside the transducer files.
 install(FILES ${PROJECT_SOURCE_DIR}/data/sample-en.txt DESTINATION ${VTM_INSTALL_DATADIR})
+include(${CMAKE_CURRENT_LIST_DIR}/cli_runtime.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_data.cmake)

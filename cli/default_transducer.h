@@ -1,0 +1,20 @@
+// Where `vtm lookup` and `vtm generate` find the bundled English transducer when no -t
+// is given: beside the executable's prefix (<dir of vtm>/../share/vtmrt, the same place
+// in the build tree and in an installation), then the configured install prefix.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vtm::cli {
+
+// The file name of the bundled transducer.
+inline constexpr const char* kDefaultTransducerName = "english.vtm";
+
+// Places searched, in order.
+std::vector<std::string> DefaultTransducerCandidates();
+
+// The first candidate that exists, or "" when none does.
+std::string FindDefaultTransducer();
+
+}  // namespace vtm::cli

@@ -1,0 +1,95 @@
+// UTF-8 <-> cp1252 at the command line's edges, with an ASCII fast path: most words of
+// running text are plain ASCII, which is the same in both.
+#include "text_edges.h"
+
+#include <cstdio>
+
+#include "cp1252.h"
+
+namespace vtm::cli {
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+void AppendUtf8(char32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+}  // namespace
+
+EdgeStatus Utf8ToCodePage(std::string_view text, std::string* out, std::size_t* where) {
+  if (IsAscii(text)) {
+    out->assign(text);
+    return EdgeStatus::kOk;
+  }
+  out->clear();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    *where = pos;
+    auto cp = compiler::DecodeUtf8(text, &pos);
+    if (!cp) return EdgeStatus::kInvalidUtf8;
+    auto byte = compiler::ToCp1252(*cp);
+    if (!byte) return EdgeStatus::kNotInCodePage;
+    out->push_back(static_cast<char>(*byte));
+  }
+  return EdgeStatus::kOk;
+}
+
+void AppendCodePageAsUtf8(std::string_view bytes, std::string* out) {
+  if (IsAscii(bytes)) {
+    out->append(bytes);
+    return;
+  }
+  for (char c : bytes) AppendUtf8(compiler::FromCp1252(static_cast<unsigned char>(c)), out);
+}
+
+void AppendSanitizedUtf8(std::string_view text, std::string* out) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t start = pos;
+    if (auto cp = compiler::DecodeUtf8(text, &pos)) {
+      out->append(text.substr(start, pos - start));
+    } else {
+      AppendUtf8(0xFFFD, out);
+      pos = start + 1;
+    }
+  }
+}
+
+void AppendJsonString(std::string_view utf8, std::string* out) {
+  out->push_back('"');
+  for (char c : utf8) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out->push_back('\\');
+      out->push_back(c);
+    } else if (b < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", b);
+      out->append(escape);
+    } else {
+      out->push_back(c);
+    }
+  }
+  out->push_back('"');
+}
+
+}  // namespace vtm::cli

@@ -1,0 +1,159 @@
+// Shared options and set-up of `vtm lookup` and `vtm generate`.
+#include "word_command.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "default_transducer.h"
+#include "subcommands.h"
+#include "text_edges.h"
+#include "vtmrt.h"
+#include "word_stream.h"
+
+namespace vtm::cli {
+
+const char* const kWordIoHelp =
+    "Input: one word per line, from the FILEs or standard input, in UTF-8; each word is "
+    "converted to Windows code page 1252 (the transducers' character set) before lookup, "
+    "and every result back to UTF-8. Output: the word, a TAB and one result per line, "
+    "\"+?\" in place of a result when there is none, and a blank line after each word. "
+    "Lines that are not UTF-8, hold a character that code page 1252 cannot hold, or are "
+    "longer than 1 MiB are reported on stderr and get no result; the exit status is then "
+    "1. Without -t the bundled English transducer is used.";
+
+namespace {
+
+std::string LibraryMessage(int code) {
+  char text[256] = {0};
+  if (vtm_error_message(code, text, sizeof text) < 0) return "error " + std::to_string(code);
+  return text;
+}
+
+// Loads a client dictionary entry file written in UTF-8. The library reads entry files
+// as raw bytes in the transducer's code page, so a file with non-ASCII text goes to the
+// library through a converted temporary copy.
+int LoadDictionary(const char* command, const std::string& path, VtmClientDict dict) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  std::string converted;
+  std::size_t where = 0;
+  EdgeStatus status = in ? Utf8ToCodePage(text.str(), &converted, &where) : EdgeStatus::kOk;
+  if (status != EdgeStatus::kOk) {
+    std::fprintf(stderr, "vtm %s: %s: %s at byte %zu\n", command, path.c_str(),
+                 status == EdgeStatus::kInvalidUtf8 ? "invalid UTF-8"
+                                                    : "a character outside code page 1252",
+                 where + 1);
+    return 1;
+  }
+  std::string load_path = path;
+  std::string temp;
+  if (in && converted != text.str()) {
+    const char* dir = std::getenv("TMPDIR");
+    temp = std::string(dir && *dir ? dir : "/tmp") + "/vtm-dict.XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    bool written = fd >= 0 && ::write(fd, converted.data(), converted.size()) ==
+                                  static_cast<ssize_t>(converted.size());
+    if (fd >= 0) ::close(fd);
+    if (!written) {
+      std::fprintf(stderr, "vtm %s: %s: cannot write a converted copy: %s\n", command,
+                   path.c_str(), std::strerror(errno));
+      if (fd >= 0) ::unlink(temp.c_str());
+      return 1;
+    }
+    load_path = temp;
+  }
+  int loaded = vtm_load_entries(load_path.c_str(), 0, dict);
+  if (!temp.empty()) ::unlink(temp.c_str());
+  if (loaded < 0) {
+    std::fprintf(stderr, "vtm %s: %s: %s\n", command, path.c_str(),
+                 LibraryMessage(loaded).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddWordOptions(CLI::App* cmd, WordOptions* options) {
+  cmd->add_option("-t,--transducer", options->transducer,
+                  "Transducer file (default: the bundled English transducer)");
+  cmd->add_option("-j,--threads", options->threads,
+                  "Threads sharing the loaded transducer; output stays in input order")
+      ->check(CLI::Range(1, 256));
+  cmd->add_option_function<std::string>(
+         "--format", [options](const std::string& f) { options->json = f == "json"; },
+         "Output form: text (default; the form of flookup and hfst-lookup) or json (one "
+         "object per word: {\"word\": ..., \"results\": [...]})")
+      ->check(CLI::IsMember({"text", "json"}));
+  cmd->add_option("FILE", options->inputs, "Input files (default: standard input; - too)");
+}
+
+int RunWordCommand(const char* command, const WordOptions& options, int mode) {
+  std::string path = options.transducer;
+  if (path.empty()) {
+    path = FindDefaultTransducer();
+    if (path.empty()) {
+      std::fprintf(stderr, "vtm %s: no -t given and no bundled English transducer in:\n",
+                   command);
+      for (const std::string& place : DefaultTransducerCandidates())
+        std::fprintf(stderr, "  %s\n", place.c_str());
+      std::fprintf(stderr, "(bash scripts/demo.sh compiles it)\n");
+      return kExitFailure;
+    }
+  }
+  vtm_init_library();
+  VtmFsm fsm = vtm_make_fsm(path.c_str());
+  int code = vtm_object_error_code(fsm);
+  if (code < 0) {
+    std::fprintf(stderr, "vtm %s: %s: %s\n", command, path.c_str(), LibraryMessage(code).c_str());
+    return kExitFailure;
+  }
+  VtmClientDict dict = nullptr;
+  int status = kExitOk;
+  if (!options.dict.empty()) {
+    dict = vtm_make_client_dict(0, 0);
+    code = vtm_object_error_code(dict);
+    if (code < 0) {
+      std::fprintf(stderr, "vtm %s: %s\n", command, LibraryMessage(code).c_str());
+      dict = nullptr;
+      status = kExitFailure;
+    } else {
+      status = LoadDictionary(command, options.dict, dict);
+    }
+  }
+  if (status == kExitOk) {
+    WordTask task;
+    task.command = command;
+    task.fsm = fsm;
+    task.dict = dict;
+    task.mode = mode;
+    task.json = options.json;
+    task.threads = options.threads;
+    std::vector<std::string> inputs = options.inputs;
+    if (inputs.empty()) inputs.push_back("-");
+    for (const std::string& input : inputs) {
+      bool is_stdin = input == "-";
+      int fd = is_stdin ? 0 : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
+        std::fprintf(stderr, "vtm %s: %s: %s\n", command, input.c_str(), std::strerror(errno));
+        status = kExitFailure;
+        continue;
+      }
+      if (RunWordStream(task, fd, is_stdin ? "stdin" : input) != 0) status = kExitFailure;
+      if (!is_stdin) ::close(fd);
+    }
+  }
+  vtm_free_client_dict(dict);
+  vtm_free_fsm(fsm);
+  return status;
+}
+
+}  // namespace vtm::cli

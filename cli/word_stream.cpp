@@ -1,0 +1,302 @@
+// Line reading, per-word lookup and ordered output for `vtm lookup` and `vtm generate`.
+//
+// Input is read with read(2) in large pieces, and more is taken while poll(2) says it is
+// already there, so that a file or a full pipe goes in batches of up to 1 MiB while an
+// interactive user gets each answer as soon as the line is typed. The complete lines of a
+// batch are cut into one contiguous slice per thread; every thread writes its words'
+// output into its own string, and the strings are written in slice order.
+#include "word_stream.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "text_edges.h"
+
+namespace vtm::cli {
+namespace {
+
+constexpr std::size_t kReadBytes = 1 << 20;
+// Below this many lines a batch is not worth a thread start.
+constexpr std::size_t kLinesPerThread = 512;
+constexpr std::size_t kFirstResultBytes = 1 << 16;
+constexpr std::size_t kMaxResultBytes = 1 << 26;
+
+std::string LibraryMessage(int code) {
+  char text[256] = {0};
+  if (vtm_error_message(code, text, sizeof text) < 0) return "error " + std::to_string(code);
+  return text;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Looks words up one at a time; one per thread, since it owns its scratch buffers.
+class WordWorker {
+ public:
+  WordWorker(const WordTask& task, const std::string& name)
+      : task_(task), name_(name), results_(kFirstResultBytes) {}
+
+  // Appends the output block of one input line to *out; a rejected line or a failed
+  // lookup also appends a message to *err and returns false.
+  bool Line(std::string_view line, std::size_t line_no, std::string* out, std::string* err) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > kMaxLineBytes) {
+      Reject(line_no, "line longer than 1 MiB, skipped", err);
+      return false;
+    }
+    std::size_t where = 0;
+    EdgeStatus status = Utf8ToCodePage(line, &word_, &where);
+    if (status != EdgeStatus::kOk) {
+      std::string why = status == EdgeStatus::kInvalidUtf8
+                            ? "invalid UTF-8 at byte " + std::to_string(where + 1)
+                            : "character at byte " + std::to_string(where + 1) +
+                                  " is not in Windows code page 1252";
+      Reject(line_no, why, err);
+      Emit(line, 0, out, &why);
+      return false;
+    }
+    int count;
+    for (;;) {
+      count = vtm_lookup_with_transduction(word_.data(), static_cast<int>(word_.size()),
+                                           results_.data(), static_cast<int>(results_.size()),
+                                           task_.mode, task_.fsm, task_.dict, 0);
+      if (count != VTM_ERR_OUTPUT_TOO_LONG || results_.size() >= kMaxResultBytes) break;
+      results_.resize(results_.size() * 2);
+    }
+    if (count < 0) {
+      std::string why = LibraryMessage(count);
+      Reject(line_no, why, err);
+      Emit(line, 0, out, &why);
+      return false;
+    }
+    Emit(line, count, out, nullptr);
+    return true;
+  }
+
+  void Reject(std::size_t line_no, const std::string& why, std::string* err) const {
+    *err += "vtm " + std::string(task_.command) + ": " + name_ + ":" + std::to_string(line_no) +
+            ": " + why + "\n";
+  }
+
+ private:
+  // The peers' form: "word TAB result" per result, or "word TAB +?"; a blank line after
+  // each word. JSON: {"word": ..., "results": [...]} with "error" for a failed line.
+  void Emit(std::string_view line, int count, std::string* out, const std::string* error) {
+    const char* result = results_.data();
+    if (task_.json) {
+      *out += "{\"word\":";
+      scratch_.clear();
+      AppendSanitizedUtf8(line, &scratch_);
+      AppendJsonString(scratch_, out);
+      *out += ",\"results\":[";
+      for (int i = 0; i < count; ++i) {
+        std::size_t n = std::strlen(result);
+        scratch_.clear();
+        AppendCodePageAsUtf8({result, n}, &scratch_);
+        if (i) out->push_back(',');
+        AppendJsonString(scratch_, out);
+        result += n + 1;
+      }
+      out->push_back(']');
+      if (error) {
+        *out += ",\"error\":";
+        AppendJsonString(*error, out);
+      }
+      *out += "}\n";
+      return;
+    }
+    if (count == 0) {
+      out->append(line);
+      *out += "\t+?\n";
+    }
+    for (int i = 0; i < count; ++i) {
+      std::size_t n = std::strlen(result);
+      out->append(line);
+      out->push_back('\t');
+      AppendCodePageAsUtf8({result, n}, out);
+      out->push_back('\n');
+      result += n + 1;
+    }
+    out->push_back('\n');
+  }
+
+  const WordTask& task_;
+  const std::string& name_;
+  std::vector<char> results_;
+  std::string word_;
+  std::string scratch_;
+};
+
+// Reads the input in batches of complete lines.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd), chunk_(kReadBytes) {}
+
+  // Fills *lines with the next batch of complete lines (without their LF). Returns false
+  // at the end of the input. Lines over the limit are not stored; their numbers, relative
+  // to the batch's first line, go to *too_long as empty placeholders in *lines.
+  bool Next(std::vector<std::string_view>* lines, std::vector<std::size_t>* too_long) {
+    lines->clear();
+    too_long->clear();
+    // Keep the unfinished line of the previous batch.
+    buffer_.erase(0, consumed_);
+    consumed_ = 0;
+    while (lines->empty() && too_long->empty()) {
+      if (at_end_) {
+        if (buffer_.empty() && !skipping_) return false;
+        if (skipping_) {
+          too_long->push_back(0);
+          lines->emplace_back();
+          skipping_ = false;
+        } else {
+          lines->emplace_back(buffer_);
+          consumed_ = buffer_.size();
+        }
+        return true;
+      }
+      if (!Fill()) at_end_ = true;
+      Split(lines, too_long);
+    }
+    return true;
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  // Reads what is available, up to kReadBytes, blocking only for the first piece.
+  bool Fill() {
+    std::size_t got = 0;
+    bool first = true;
+    while (got < kReadBytes) {
+      if (!first) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) break;
+      }
+      ssize_t n = ::read(fd_, chunk_.data(), kReadBytes - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) failed_ = true;
+      if (n <= 0) return false;
+      buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
+      got += static_cast<std::size_t>(n);
+      first = false;
+    }
+    return true;
+  }
+
+  void Split(std::vector<std::string_view>* lines, std::vector<std::size_t>* too_long) {
+    std::size_t start = 0;
+    for (;;) {
+      const char* nl = static_cast<const char*>(
+          std::memchr(buffer_.data() + start, '\n', buffer_.size() - start));
+      if (!nl) break;
+      std::size_t end = static_cast<std::size_t>(nl - buffer_.data());
+      if (skipping_ || end - start > kMaxLineBytes + 1) {
+        too_long->push_back(lines->size());
+        lines->emplace_back();
+        skipping_ = false;
+      } else {
+        lines->emplace_back(buffer_.data() + start, end - start);
+      }
+      start = end + 1;
+    }
+    // An unfinished line that is already too long is dropped as it arrives.
+    if (skipping_ || buffer_.size() - start > kMaxLineBytes + 1) {
+      skipping_ = true;
+      start = buffer_.size();
+    }
+    if (lines->empty() && too_long->empty()) {
+      buffer_.erase(0, start);
+    } else {
+      consumed_ = start;
+    }
+  }
+
+  int fd_;
+  std::vector<char> chunk_;
+  std::string buffer_;
+  std::size_t consumed_ = 0;
+  bool at_end_ = false;
+  bool skipping_ = false;
+  bool failed_ = false;
+};
+
+struct Slice {
+  std::size_t begin = 0, end = 0;
+  std::string out, err;
+  bool ok = true;
+};
+
+}  // namespace
+
+int RunWordStream(const WordTask& task, int fd, const std::string& name) {
+  const std::size_t threads = task.threads < 1 ? 1 : static_cast<std::size_t>(task.threads);
+  std::vector<WordWorker> workers;
+  for (std::size_t i = 0; i < threads; ++i) workers.emplace_back(task, name);
+  std::vector<Slice> slices(threads);
+  LineReader reader(fd);
+  std::vector<std::string_view> lines;
+  std::vector<std::size_t> too_long;
+  std::size_t line_no = 0;
+  bool ok = true;
+
+  while (reader.Next(&lines, &too_long)) {
+    std::size_t used = std::min(threads, std::max<std::size_t>(1, lines.size() / kLinesPerThread));
+    auto run = [&](std::size_t s) {
+      Slice& slice = slices[s];
+      slice.out.clear();
+      slice.err.clear();
+      slice.ok = true;
+      std::size_t skip = 0;
+      while (skip < too_long.size() && too_long[skip] < slice.begin) ++skip;
+      for (std::size_t i = slice.begin; i < slice.end; ++i) {
+        if (skip < too_long.size() && too_long[skip] == i) {
+          workers[s].Reject(line_no + i + 1, "line longer than 1 MiB, skipped", &slice.err);
+          slice.ok = false;
+          ++skip;
+          continue;
+        }
+        if (!workers[s].Line(lines[i], line_no + i + 1, &slice.out, &slice.err)) slice.ok = false;
+      }
+    };
+    for (std::size_t s = 0; s < used; ++s) {
+      slices[s].begin = lines.size() * s / used;
+      slices[s].end = lines.size() * (s + 1) / used;
+    }
+    std::vector<std::thread> helpers;
+    for (std::size_t s = 1; s < used; ++s) helpers.emplace_back(run, s);
+    run(0);
+    for (auto& t : helpers) t.join();
+    for (std::size_t s = 0; s < used; ++s) {
+      if (!slices[s].err.empty()) WriteAll(2, slices[s].err);
+      if (!WriteAll(1, slices[s].out)) {
+        std::fprintf(stderr, "vtm %s: cannot write the output: %s\n", task.command,
+                     std::strerror(errno));
+        return 1;
+      }
+      ok = ok && slices[s].ok;
+    }
+    line_no += lines.size();
+  }
+  if (reader.failed()) {
+    std::fprintf(stderr, "vtm %s: %s: read error: %s\n", task.command, name.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace vtm::cli
