@@ -27,8 +27,7 @@ const std::map<std::string, int> kModes = {
 void AddLookupCommand(CLI::App& app, int* status) {
   auto args = std::make_shared<LookupArgs>();
   CLI::App* cmd = app.add_subcommand(
-      "lookup", std::string("Look words up: analysis (lemma and tags) or stems.\n") +
-                    kWordIoHelp);
+      "lookup", std::string("Look words up: analysis (lemma and tags) or stems.\n") + kWordIoHelp);
   AddWordOptions(cmd, &args->words);
   cmd->add_option("-m,--mode", args->mode,
                   "analyze: every analysis; stem: every stem (lemma); first: the first stem "

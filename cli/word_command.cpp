@@ -26,7 +26,8 @@ const char* const kWordIoHelp =
     "\"+?\" in place of a result when there is none, and a blank line after each word. "
     "Lines that are not UTF-8, hold a character that code page 1252 cannot hold, or are "
     "longer than 1 MiB are reported on stderr and get no result; the exit status is then "
-    "1. Without -t the bundled English transducer is used.";
+    "1. A word with a \"[\" that opens no tag, in the modes that read tags, gets no "
+    "result and a warning. Without -t the bundled English transducer is used.";
 
 namespace {
 
@@ -47,10 +48,10 @@ int LoadDictionary(const char* command, const std::string& path, VtmClientDict d
   std::size_t where = 0;
   EdgeStatus status = in ? Utf8ToCodePage(text.str(), &converted, &where) : EdgeStatus::kOk;
   if (status != EdgeStatus::kOk) {
-    std::fprintf(stderr, "vtm %s: %s: %s at byte %zu\n", command, path.c_str(),
-                 status == EdgeStatus::kInvalidUtf8 ? "invalid UTF-8"
-                                                    : "a character outside code page 1252",
-                 where + 1);
+    std::fprintf(
+        stderr, "vtm %s: %s: %s at byte %zu\n", command, path.c_str(),
+        status == EdgeStatus::kInvalidUtf8 ? "invalid UTF-8" : "a character outside code page 1252",
+        where + 1);
     return 1;
   }
   std::string load_path = path;
@@ -63,8 +64,8 @@ int LoadDictionary(const char* command, const std::string& path, VtmClientDict d
                                   static_cast<ssize_t>(converted.size());
     if (fd >= 0) ::close(fd);
     if (!written) {
-      std::fprintf(stderr, "vtm %s: %s: cannot write a converted copy: %s\n", command,
-                   path.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "vtm %s: %s: cannot write a converted copy: %s\n", command, path.c_str(),
+                   std::strerror(errno));
       if (fd >= 0) ::unlink(temp.c_str());
       return 1;
     }
@@ -73,8 +74,7 @@ int LoadDictionary(const char* command, const std::string& path, VtmClientDict d
   int loaded = vtm_load_entries(load_path.c_str(), 0, dict);
   if (!temp.empty()) ::unlink(temp.c_str());
   if (loaded < 0) {
-    std::fprintf(stderr, "vtm %s: %s: %s\n", command, path.c_str(),
-                 LibraryMessage(loaded).c_str());
+    std::fprintf(stderr, "vtm %s: %s: %s\n", command, path.c_str(), LibraryMessage(loaded).c_str());
     return 1;
   }
   return 0;
@@ -101,8 +101,7 @@ int RunWordCommand(const char* command, const WordOptions& options, int mode) {
   if (path.empty()) {
     path = FindDefaultTransducer();
     if (path.empty()) {
-      std::fprintf(stderr, "vtm %s: no -t given and no bundled English transducer in:\n",
-                   command);
+      std::fprintf(stderr, "vtm %s: no -t given and no bundled English transducer in:\n", command);
       for (const std::string& place : DefaultTransducerCandidates())
         std::fprintf(stderr, "  %s\n", place.c_str());
       std::fprintf(stderr, "(bash scripts/demo.sh compiles it)\n");

@@ -10,11 +10,11 @@
 namespace vtm::cli {
 
 struct WordOptions {
-  std::string transducer;                 // -t; empty: the bundled English transducer
-  std::vector<std::string> inputs;        // input files, "-" for stdin; none: stdin
-  std::string dict;                       // --dict entry file, or empty
-  int threads = 1;                        // -j
-  bool json = false;                      // --format json
+  std::string transducer;           // -t; empty: the bundled English transducer
+  std::vector<std::string> inputs;  // input files, "-" for stdin; none: stdin
+  std::string dict;                 // --dict entry file, or empty
+  int threads = 1;                  // -j
+  bool json = false;                // --format json
 };
 
 // The text shared by both commands' --help about encodings and output.

@@ -77,6 +77,14 @@ class WordWorker {
       if (count != VTM_ERR_OUTPUT_TOO_LONG || results_.size() >= kMaxResultBytes) break;
       results_.resize(results_.size() * 2);
     }
+    if (count == VTM_ERR_INCOMPLETE_TAG) {
+      // A "[" that opens no tag, in a mode that reads tags in its input: the word simply
+      // has no result, as for a character outside the alphabet; say why, but go on.
+      std::string why = LibraryMessage(count);
+      Reject(line_no, "warning: " + why, err);
+      Emit(line, 0, out, &why);
+      return true;
+    }
     if (count < 0) {
       std::string why = LibraryMessage(count);
       Reject(line_no, why, err);
