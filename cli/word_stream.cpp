@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -48,7 +49,7 @@ bool WriteAll(int fd, std::string_view data) {
 class WordWorker {
  public:
   WordWorker(const WordTask& task, const std::string& name)
-      : task_(task), name_(name), results_(kFirstResultBytes) {}
+      : task_(task), name_(name), results_(new char[kFirstResultBytes]) {}
 
   // Appends the output block of one input line to *out; a rejected line or a failed
   // lookup also appends a message to *err and returns false.
@@ -72,10 +73,11 @@ class WordWorker {
     int count;
     for (;;) {
       count = vtm_lookup_with_transduction(word_.data(), static_cast<int>(word_.size()),
-                                           results_.data(), static_cast<int>(results_.size()),
+                                           results_.get(), static_cast<int>(results_size_),
                                            task_.mode, task_.fsm, task_.dict, 0);
-      if (count != VTM_ERR_OUTPUT_TOO_LONG || results_.size() >= kMaxResultBytes) break;
-      results_.resize(results_.size() * 2);
+      if (count != VTM_ERR_OUTPUT_TOO_LONG || results_size_ >= kMaxResultBytes) break;
+      results_size_ *= 2;
+      results_.reset(new char[results_size_]);
     }
     if (count == VTM_ERR_INCOMPLETE_TAG) {
       // A "[" that opens no tag, in a mode that reads tags in its input: the word simply
@@ -104,7 +106,7 @@ class WordWorker {
   // The peers' form: "word TAB result" per result, or "word TAB +?"; a blank line after
   // each word. JSON: {"word": ..., "results": [...]} with "error" for a failed line.
   void Emit(std::string_view line, int count, std::string* out, const std::string* error) {
-    const char* result = results_.data();
+    const char* result = results_.get();
     if (task_.json) {
       *out += "{\"word\":";
       scratch_.clear();
@@ -144,7 +146,10 @@ class WordWorker {
 
   const WordTask& task_;
   const std::string& name_;
-  std::vector<char> results_;
+  // Buffers are left uninitialized: a process that looks up one word should not pay for
+  // touching pages it never uses.
+  std::unique_ptr<char[]> results_;
+  std::size_t results_size_ = kFirstResultBytes;
   std::string word_;
   std::string scratch_;
 };
@@ -152,7 +157,7 @@ class WordWorker {
 // Reads the input in batches of complete lines.
 class LineReader {
  public:
-  explicit LineReader(int fd) : fd_(fd), chunk_(kReadBytes) {}
+  explicit LineReader(int fd) : fd_(fd), chunk_(new char[kReadBytes]) {}
 
   // Fills *lines with the next batch of complete lines (without their LF). Returns false
   // at the end of the input. Lines over the limit are not stored; their numbers, relative
@@ -194,11 +199,11 @@ class LineReader {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) break;
       }
-      ssize_t n = ::read(fd_, chunk_.data(), kReadBytes - got);
+      ssize_t n = ::read(fd_, chunk_.get(), kReadBytes - got);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) failed_ = true;
       if (n <= 0) return false;
-      buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
+      buffer_.append(chunk_.get(), static_cast<std::size_t>(n));
       got += static_cast<std::size_t>(n);
       first = false;
     }
@@ -234,7 +239,7 @@ class LineReader {
   }
 
   int fd_;
-  std::vector<char> chunk_;
+  std::unique_ptr<char[]> chunk_;  // uninitialized, see WordWorker
   std::string buffer_;
   std::size_t consumed_ = 0;
   bool at_end_ = false;

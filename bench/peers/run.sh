@@ -48,6 +48,8 @@ if [ -z "$brown" ]; then
 fi
 "$here/corpus_tokens.py" "$brown" "$ntokens" tokens.txt distinct.txt
 ndistinct=$(wc -l < distinct.txt)
+# lt-proc reads the Apertium stream format, where these characters must be escaped.
+for f in tokens distinct; do sed 's/[][^$/\\@<>{}]/\\&/g' $f.txt > $f.lt.txt; done
 
 echo "== same results" >&2
 # One line per word: word TAB analyses sorted and joined by |; peers' <tag> become [tag].
@@ -71,7 +73,7 @@ bench() {  # bench NAME INPUT: every tool over INPUT
     -n "vtm lookup -j 2" "$vtm lookup -j 2 -t en.vtm < $2 > /dev/null" \
     -n "flookup -i" "flookup -i en.foma < $2 > /dev/null" \
     -n "hfst-optimized-lookup -f" "hfst-optimized-lookup -f en.hfstol < $2 > /dev/null" \
-    -n "lt-proc -a" "lt-proc -a en.bin < $2 > /dev/null" >/dev/null
+    -n "lt-proc -a" "lt-proc -a en.bin < ${2%.txt}.lt.txt > /dev/null" >/dev/null
 }
 bench tokens tokens.txt
 bench distinct distinct.txt
