@@ -2,18 +2,14 @@
 // running text are plain ASCII, which is the same in both.
 #include "text_edges.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "cp1252.h"
 
 namespace vtm::cli {
 namespace {
-
-bool IsAscii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 
 void AppendUtf8(char32_t cp, std::string* out) {
   if (cp < 0x80) {
@@ -34,6 +30,20 @@ void AppendUtf8(char32_t cp, std::string* out) {
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view text) {
+  // Eight bytes at a time: words of running text are short, but results can be long.
+  const char* p = text.data();
+  std::size_t n = text.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t block;
+    std::memcpy(&block, p, 8);
+    if (block & 0x8080808080808080ull) return false;
+  }
+  for (; n > 0; ++p, --n)
+    if (static_cast<unsigned char>(*p) >= 0x80) return false;
+  return true;
+}
 
 EdgeStatus Utf8ToCodePage(std::string_view text, std::string* out, std::size_t* where) {
   if (IsAscii(text)) {

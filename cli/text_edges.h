@@ -10,6 +10,9 @@ namespace vtm::cli {
 
 enum class EdgeStatus { kOk, kInvalidUtf8, kNotInCodePage };
 
+// True when every byte is below 0x80: such text is the same in UTF-8 and in cp1252.
+bool IsAscii(std::string_view text);
+
 // Converts UTF-8 `text` to cp1252 into *out (replacing its contents). On failure returns
 // the reason and the byte offset of the offending sequence in *where.
 EdgeStatus Utf8ToCodePage(std::string_view text, std::string* out, std::size_t* where);

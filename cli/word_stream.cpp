@@ -1,7 +1,7 @@
 // Line reading, per-word lookup and ordered output for `vtm lookup` and `vtm generate`.
 //
 // Input is read with read(2) in large pieces, and more is taken while poll(2) says it is
-// already there, so that a file or a full pipe goes in batches of up to 1 MiB while an
+// already there, so that a file or a full pipe goes in batches of up to 64 KiB while an
 // interactive user gets each answer as soon as the line is typed. The complete lines of a
 // batch are cut into one contiguous slice per thread; every thread writes its words'
 // output into its own string, and the strings are written in slice order.
@@ -23,7 +23,8 @@
 namespace vtm::cli {
 namespace {
 
-constexpr std::size_t kReadBytes = 1 << 20;
+// Small enough that a batch's output (about ten times its input) stays in the cache.
+constexpr std::size_t kReadBytes = 1 << 16;
 // Below this many lines a batch is not worth a thread start.
 constexpr std::size_t kLinesPerThread = 512;
 constexpr std::size_t kFirstResultBytes = 1 << 16;
@@ -60,7 +61,13 @@ class WordWorker {
       return false;
     }
     std::size_t where = 0;
-    EdgeStatus status = Utf8ToCodePage(line, &word_, &where);
+    // ASCII words go to the library as they are; others are converted into word_.
+    std::string_view word = line;
+    EdgeStatus status = EdgeStatus::kOk;
+    if (!IsAscii(line)) {
+      status = Utf8ToCodePage(line, &word_, &where);
+      word = word_;
+    }
     if (status != EdgeStatus::kOk) {
       std::string why = status == EdgeStatus::kInvalidUtf8
                             ? "invalid UTF-8 at byte " + std::to_string(where + 1)
@@ -72,7 +79,7 @@ class WordWorker {
     }
     int count;
     for (;;) {
-      count = vtm_lookup_with_transduction(word_.data(), static_cast<int>(word_.size()),
+      count = vtm_lookup_with_transduction(word.data(), static_cast<int>(word.size()),
                                            results_.get(), static_cast<int>(results_size_),
                                            task_.mode, task_.fsm, task_.dict, 0);
       if (count != VTM_ERR_OUTPUT_TOO_LONG || results_size_ >= kMaxResultBytes) break;
