@@ -10,6 +10,8 @@ namespace {
 constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddBuildCommand,
     vtm::cli::AddInfoCommand,
+    vtm::cli::AddLookupCommand,
+    vtm::cli::AddGenerateCommand,
 };
 
 std::string LibraryVersion() {
@@ -21,7 +23,8 @@ std::string LibraryVersion() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"vtm: build and inspect lexical transducer files"};
+  CLI::App app{
+      "vtm: look words up, generate word forms, build and inspect lexical transducer files"};
   app.set_version_flag("--version", "vtm " + LibraryVersion(), "Print the library version");
   app.require_subcommand(1);
   int status = vtm::cli::kExitOk;

@@ -18,5 +18,7 @@ using AddSubcommand = void (*)(CLI::App& app, int* status);
 
 void AddBuildCommand(CLI::App& app, int* status);
 void AddInfoCommand(CLI::App& app, int* status);
+void AddLookupCommand(CLI::App& app, int* status);
+void AddGenerateCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

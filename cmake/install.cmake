@@ -1,4 +1,4 @@
-# Install rules: the shared library and its header, the `vtm` command, the compiled
+# Install rules: the shared library and its header (cli/ installs the `vtm` command), the compiled
 # English data (when built), a CMake package (find_package(vtmrt)) and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
@@ -12,9 +12,6 @@ install(TARGETS vtmrt EXPORT vtmrtTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/vtmrt.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-if(TARGET vtm)
-  install(TARGETS vtm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 
 install(EXPORT vtmrtTargets NAMESPACE vtmrt:: DESTINATION ${VTM_INSTALL_CMAKEDIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/vtmrtConfig.cmake.in
