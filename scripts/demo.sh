@@ -17,19 +17,20 @@ bold() { if [ -t 1 ]; then printf '\033[1m%s\033[0m\n' "$*"; else printf '%s\n' 
 # Joins the lookup output (word TAB result lines, a blank line after each word) into one
 # line per word: the word, then its results separated by " | ".
 per_word() {
-  awk -F'\t' 'NF == 0 { if (w != "") printf "  %-14s %s\n", w, r; w = ""; r = ""; next }
+  awk -F'\t' 'NF == 0 { if (w != "") printf "  %-18s %s\n", w, r; w = ""; r = ""; next }
               { w = $1; r = r (r == "" ? "" : " | ") ($2 == "+?" ? "(unknown)" : $2) }'
 }
 
 echo
 bold "The sample paragraph ($(wc -w < data/sample-en.txt) words):"
 sed 's/^/  /' data/sample-en.txt
-words=$(grep -oE "[A-Za-z]+('[a-z]+)?" data/sample-en.txt)
+words=$(grep -oE "[A-Za-z]+('[a-z]+)?" data/sample-en.txt | tr '[:upper:]' '[:lower:]')
 
 echo
 bold "Analyses of its first sentence (vtm lookup, the default English transducer):"
-sed -n '1,2p' data/sample-en.txt | tr -d '\n' | sed 's/\..*//' | grep -oE "[A-Za-z]+" |
-  "$vtm" lookup | per_word
+# The lexicon is case-sensitive and lists the lower-case forms of common words.
+sed -n '1,2p' data/sample-en.txt | tr '\n' ' ' | sed 's/\..*//' | grep -oE "[A-Za-z]+" |
+  tr '[:upper:]' '[:lower:]' | "$vtm" lookup | per_word
 
 echo
 bold "Lemmas of a few words (vtm lookup --mode stem):"
@@ -42,7 +43,7 @@ bold "Coverage: $((total - unknown)) of $total running words of the paragraph ha
 
 echo
 bold "Generation (vtm generate): analyses back to word forms:"
-printf '%s\n' 'child[n][pl]' 'go[vblex][past]' 'write[vblex][pp]' 'good[adj][sup]' \
+printf '%s\n' 'child[n][pl]' 'go[vblex][past]' 'write[vblex][pp]' 'good[adj][sint][sup]' \
   'ship[n][pl]' 'storm[n][pl]' | "$vtm" generate | per_word
 
 echo
