@@ -174,6 +174,39 @@ VTMRT_API int vtmLookupBufferResultCount(VtmLookupBuffer buffer);
 VTMRT_API void vtmSetTagEnclosureChars(VtmLookupBuffer buffer, uint16_t open_char,
                                        uint16_t close_char);
 
+/* Partial-word expansion through function 1: lists the words that hold the fragment
+ * `text` after exactly `skip` symbols (skip 0 completes a prefix) and whose length in
+ * symbols is at least `min_length` and below `max_length`, as consecutive NUL-terminated
+ * texts in `output`, whose last byte is never written. Returns the number of results
+ * when the expansion is complete, or VTM_ERR_MORE_RESULTS when the output is full and
+ * more are waiting: a call with `continue_flag` set (`text` is then not read) delivers
+ * the result that did not fit first and goes on. VTM_ERR_CLIENT_BUFFER_TOO_SMALL when
+ * not even one result fits (the call can be continued with a larger output). After a
+ * count or VTM_ERR_MORE_RESULTS, vtmLookupBufferCursor and vtmLookupBufferResultCount
+ * describe the output. Other failures: VTM_ERR_CODED_INPUT_TOO_SMALL,
+ * VTM_ERR_CODED_OUTPUT_TOO_SMALL (a word longer than the coded output area),
+ * VTM_ERR_STACK_OVERFLOW, VTM_ERR_CHAR_NOT_IN_ALPHABET, VTM_ERR_INVALID_FUNCTION; after
+ * these the expansion must be started afresh. A continue call with nothing waiting
+ * returns 0. `reserved` is not read. */
+VTMRT_API int vtmExpandByteStringPartialWord(const char *text, char *output, int output_size,
+                                             VtmLookupBuffer buffer, int skip, int min_length,
+                                             int max_length, int continue_flag, int reserved,
+                                             VtmFsm fsm);
+
+/* Token breaking through function 28: finds where the next token of `coded_input` (a
+ * text coded by vtmEncodeByteString in coding mode 2) can end. For each token end it
+ * writes the token text, NUL-terminated, into the first half of `output` (the second
+ * half is the walk's work area) and the index in codes just after the token into
+ * `offsets`. `all_flag` 1 reports every token end, 0 the first only. Returns the number
+ * of token ends; 0 when the only one is the empty token; VTM_ERR_UNRECOGNIZED_TOKEN when
+ * there is none; VTM_ERR_INCOMPLETE_INPUT when more text is needed;
+ * VTM_ERR_OUTPUT_TOO_LONG when a token text or an offset does not fit;
+ * VTM_ERR_STACK_OVERFLOW; VTM_ERR_INVALID_FUNCTION (no function 28, or a flag other
+ * than 0 and 1). */
+VTMRT_API int vtmBreakByteStringToken(const char *coded_input, char *output, int output_size,
+                                      int *offsets, int offsets_capacity, int all_flag,
+                                      VtmFsm fsm);
+
 /* ---- Transducers and headers -------------------------------------------- */
 /* Loads a transducer file whole; the file is closed before the call returns.
  * Failures: VTM_ERR_NULL_OBJECT (null path), VTM_ERR_FILE_OPEN, VTM_ERR_BAD_FILE

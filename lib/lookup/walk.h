@@ -34,6 +34,8 @@ enum EntryKind : uint32_t {
   kNonidEpsilon = 8,
 };
 
+struct ExpandState;  // expansion walk only: limits and the suspended step (expand_walk.h)
+
 struct WalkArgs {
   const uint8_t* input = nullptr;  // NUL-terminated codes
   uint8_t* work = nullptr;         // codes of the path being built
@@ -55,6 +57,9 @@ struct WalkArgs {
   // 0 is unlimited. Only the fuzz targets set it (a damaged network can make a finite
   // walk take exponential time).
   uint64_t step_limit = 0;
+  // Expansion walk: skip count, length limits, the result fill and count to start from,
+  // and where the walk saves its step when a result does not fit.
+  ExpandState* expand = nullptr;
 };
 
 // Lookup walk: input matched against first sides, second sides written. Returns the

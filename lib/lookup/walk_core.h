@@ -16,20 +16,19 @@
 //   operand     flag-diacritic operand test
 //   backtrack   pop an entry and resume by its kind
 //
-// Adding the expansion walk: give it a WalkKind, its accept rule in `arrive`, its
-// one-sided dispatch (specials push kOutputEpsilon; symbols are sought while the length
-// has reached the skip count and input remains, and enumerated otherwise through the
-// kOutputMatch / gentable steps with writes as in `second_side`), the length counter
-// kept in each entry's `length` field, -23 instead of -26 for a full work buffer, and
-// kinds {1, 2, 3, 4, 7} in KindAllowed. Its resume (from the state saved in the lookup
-// buffer, with the stack top restored) enters `arrive` just after the accept test: add
-// a label there, between the accept and the "next label after p" read. On a decoder
-// error its accept saves the walk's state (stack top, p, L, i, o, length, flags) into
-// the lookup buffer before the walk returns -24 or -21.
+//   expand      expansion walk: one-sided; specials write nothing, symbols are sought
+//               in the fragment once the length has reached the skip count and
+//               enumerated otherwise (through `written_second_side` and `gentable`)
+//
+// The expansion walk also keeps a length counter (written codes other than esc_label,
+// saved in each entry's `length`), bounds it by the maximum length in `arrive`, reports a
+// full work buffer as -23 instead of -26, and, when a result does not fit the client
+// buffer, saves its step so that a later call resumes at `after_accept`.
 #pragma once
 
 #include <cstdint>
 
+#include "lookup/expand_walk.h"
 #include "lookup/network.h"
 #include "lookup/walk.h"
 #include "lookup/walk_accept.h"
@@ -37,7 +36,7 @@
 
 namespace vtm {
 
-enum class WalkKind { kLookup, kInverse, kClass };
+enum class WalkKind { kLookup, kInverse, kClass, kExpand };
 
 template <WalkKind K>
 constexpr bool KindAllowed(uint32_t kind) {
@@ -48,6 +47,8 @@ constexpr bool KindAllowed(uint32_t kind) {
       return kind <= kOperand + 1 && kind != kOutputNonid;
     case WalkKind::kClass:
       return kind == kInputEpsilon || kind == kOperand;
+    case WalkKind::kExpand:
+      return (kind >= kGentableExcepted && kind <= kOutputMatch) || kind == kOperand;
   }
   return false;
 }
@@ -82,8 +83,24 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   constexpr bool kLookup = K == WalkKind::kLookup;
   constexpr bool kInverse = K == WalkKind::kInverse;
   constexpr bool kClass = K == WalkKind::kClass;
+  constexpr bool kExpand = K == WalkKind::kExpand;
+  constexpr int kWorkFull =
+      kExpand ? VTM_ERR_CODED_OUTPUT_TOO_SMALL : VTM_ERR_INTERNAL_BUFFER_TOO_SMALL;
 
   AcceptSink sink{fsm, &a};
+  // Expansion walk: symbols written so far (codes other than esc_label) and its limits.
+  uint32_t len = 0;
+  uint32_t skip = 0;
+  uint32_t min_len = 0;
+  uint32_t max_len = 0;
+  const uint8_t esc = fsm->header.esc_label;
+  if constexpr (kExpand) {
+    skip = a.expand->skip;
+    min_len = a.expand->min_length;
+    max_len = a.expand->max_length;
+    sink.fill = a.expand->fill;
+    sink.count = a.expand->count;
+  }
   int class_count = 0;
   uint32_t top = stack_entries;  // stack[top..N) is in use
   uint32_t p = 0;                // location of the current label
@@ -108,40 +125,70 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
     if (VTM_UNLIKELY(top <= 1)) return VTM_ERR_STACK_OVERFLOW;                          \
     --top;                                                                              \
     stack[top] = VtmBacktrackEntry{(label_),   aux_label, static_cast<uint16_t>(flags), \
-                                   (kind_),    (in_pos_), 0,                            \
+                                   (kind_),    (in_pos_), len,                          \
                                    (out_pos_), (loc_),    aux_loc};                     \
     guard.Reset();                                                                      \
   } while (0)
-#define VTM_WRITE(code_)                                                            \
-  do {                                                                              \
-    if (VTM_UNLIKELY(o + 1 >= work_size)) return VTM_ERR_INTERNAL_BUFFER_TOO_SMALL; \
-    work[o++] = (code_);                                                            \
-    guard.Reset();                                                                  \
+#define VTM_WRITE(code_)                                    \
+  do {                                                      \
+    if (VTM_UNLIKELY(o + 1 >= work_size)) return kWorkFull; \
+    work[o++] = (code_);                                    \
+    if constexpr (kExpand) len += (code_) != esc;           \
+    guard.Reset();                                          \
   } while (0)
-#define VTM_ACCEPT()                                                            \
-  do {                                                                          \
-    if (VTM_UNLIKELY(o >= work_size)) return VTM_ERR_INTERNAL_BUFFER_TOO_SMALL; \
-    work[o] = 0;                                                                \
-    if constexpr (K == WalkKind::kInverse) {                                    \
-      r = AcceptInverse(sink, work, o);                                         \
-    } else {                                                                    \
-      r = AcceptLookup(sink, work, o, i);                                       \
-    }                                                                           \
-    if (r != kContinueWalk) return r;                                           \
+#define VTM_ACCEPT()                                                               \
+  do {                                                                             \
+    if (VTM_UNLIKELY(o >= work_size)) return kWorkFull;                            \
+    work[o] = 0;                                                                   \
+    if constexpr (K == WalkKind::kInverse) {                                       \
+      r = AcceptInverse(sink, work, o);                                            \
+    } else if constexpr (K == WalkKind::kExpand) {                                 \
+      r = AcceptExpand(sink, work, o);                                             \
+      if (r != kContinueWalk) {                                                    \
+        a.expand->step = VtmBacktrackEntry{                                        \
+            L, aux_label, static_cast<uint16_t>(flags), 0, i, len, o, p, aux_loc}; \
+        a.expand->top = top;                                                       \
+        a.expand->fill = sink.fill;                                                \
+        a.expand->count = sink.count;                                              \
+      }                                                                            \
+    } else {                                                                       \
+      r = AcceptLookup(sink, work, o, i);                                          \
+    }                                                                              \
+    if (r != kContinueWalk) return r;                                              \
   } while (0)
 
-  if (!net.usable() || !net.LabelAt(subnet.start_state, &p, &L)) goto finish;
+  if (!net.usable()) goto finish;
+  // Expansion walk: carry on after the accept whose result did not fit.
+  if (kExpand && a.expand->resume) {
+    const VtmBacktrackEntry& e = a.expand->step;
+    p = e.location;
+    L = e.label;
+    i = e.input_pos;
+    o = e.output_pos;
+    len = e.length;
+    flags = e.flag_state;
+    aux_loc = e.aux_location;
+    aux_label = e.aux_label;
+    top = a.expand->top;
+    goto after_accept;
+  }
+  if (!net.LabelAt(subnet.start_state, &p, &L)) goto finish;
 
   // Every step label below is at the function's top level; the steps that a kind never
   // reaches are dropped by the optimizer (their conditions are compile-time constants).
 arrive:
   if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
   if (VTM_UNLIKELY(guard.Cycle(p, flags))) goto backtrack;
-  if (K != WalkKind::kClass && (L & kFinalBit) && ((partial && kLookup) || in[i] == 0)) {
+  if constexpr (kExpand) {
+    if (len >= max_len) goto backtrack;  // nothing longer is explored
+    if ((L & kFinalBit) && len >= min_len && in[i] == 0) VTM_ACCEPT();
+  } else if (K != WalkKind::kClass && (L & kFinalBit) && ((partial && kLookup) || in[i] == 0)) {
     VTM_ACCEPT();
   }
+after_accept:
   if (!net.NextLabel(p, &p, &L)) goto backtrack;
   if (kInverse) goto first_side;
+  if (kExpand) goto expand;
 
 dispatch:  // lookup and class walks
   code = L & kCodeMask;
@@ -242,6 +289,24 @@ compare_first_side:
   if (L & kMoreBit) VTM_PUSH(kNonidEpsilon, p, L, i, o);
   goto arrive;
 
+expand:  // expansion walk: the arc (p, L) is both what is matched and what is written
+  code = L & kCodeMask;
+  if (code < first_char) {
+    if (L & kMoreBit) VTM_PUSH(kOutputEpsilon, p, L, i, o);
+    if (code != instr_code) goto arrive;
+    if (!net.NextLabel(p, &p, &L)) goto backtrack;
+    goto operand;
+  }
+  s = in[i];
+  if (len >= skip && s != 0) {  // the fragment's next code is sought
+    if (!SeekSymbol(net, s, table_code, code_flags, &p, &L)) goto backtrack;
+    ++i;
+    VTM_WRITE(s);
+    goto arrive;
+  }
+  if (code == table_code) goto gentable;  // enumerated
+  goto written_second_side;
+
 take_input:  // inverse walk: a second side taken as input
   code = L & kCodeMask;
   if (code >= first_char) goto seek;
@@ -301,6 +366,7 @@ backtrack:
     flags = e.flag_state;
     aux_loc = e.aux_location;
     aux_label = e.aux_label;
+    len = e.length;
     guard.Reset();
     if (VTM_UNLIKELY(!KindAllowed<K>(e.kind))) return VTM_ERR_WALK_INTERNAL;
     switch (e.kind) {
@@ -311,6 +377,7 @@ backtrack:
       case kOutputEpsilon:
         if (!net.NextAlternative(p, &p, &L)) goto backtrack;
         if (kInverse) goto first_side;
+        if (kExpand) goto expand;
         goto second_side;
       case kOutputMatch:
         if (!net.NextAlternative(p, &p, &L)) goto backtrack;
@@ -345,6 +412,10 @@ backtrack:
   }
 
 finish:
+  if constexpr (kExpand) {
+    a.expand->fill = sink.fill;
+    a.expand->count = sink.count;
+  }
   return kClass ? class_count : sink.count;
 #undef VTM_PUSH
 #undef VTM_WRITE
