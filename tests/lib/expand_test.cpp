@@ -43,7 +43,7 @@ Strings ExpandAll(const VtmFsmRec* fsm, const std::string& fragment, ExpandCall 
 TEST(Expand, FragmentSkipAndLengthLimitsMatchTheWordList) {
   FsmPtr fsm = LexiconFsm();
   const Strings fragments = {"", "a", "ab", "abc", "b", "ba", "Ca", "q", "zz"};
-  const std::vector<std::pair<int, int>> limits = {{0, 1000}, {2, 4}, {3, 3}, {0, 0},
+  const std::vector<std::pair<int, int>> limits = {{0, 1000}, {2, 4},    {3, 3}, {0, 0},
                                                    {0, 3},    {4, 1000}, {-5, 2}};
   for (const std::string& fragment : fragments) {
     for (int skip : {0, 1, 2, 3}) {
@@ -112,13 +112,13 @@ int ExpandOnce(const VtmFsmRec* fsm, const char* fragment, ExpandCall call, int 
   VtmLookupBuffer buffer =
       vtmMakeLookupBuffer(call.coded_input, call.coded_output, call.stack_entries, 0, 0, 0);
   char out[256];
-  const int r = vtmExpandByteStringPartialWord(fragment, out, sizeof out, buffer, call.skip, 0,
-                                               max, 0, 0, const_cast<VtmFsmRec*>(fsm));
+  const int r = vtmExpandByteStringPartialWord(fragment, out, sizeof out, buffer, call.skip, 0, max,
+                                               0, 0, const_cast<VtmFsmRec*>(fsm));
   // Failures that leave no continuation: a continue call finds nothing waiting.
   if (r < 0 && r != VTM_ERR_MORE_RESULTS && r != VTM_ERR_CLIENT_BUFFER_TOO_SMALL &&
       r != VTM_ERR_INVALID_FUNCTION) {
-    EXPECT_EQ(vtmExpandByteStringPartialWord(nullptr, out, sizeof out, buffer, call.skip, 0, max,
-                                             1, 0, const_cast<VtmFsmRec*>(fsm)),
+    EXPECT_EQ(vtmExpandByteStringPartialWord(nullptr, out, sizeof out, buffer, call.skip, 0, max, 1,
+                                             0, const_cast<VtmFsmRec*>(fsm)),
               0);
   }
   vtmFreeLookupBuffer(buffer);
@@ -206,8 +206,8 @@ TEST(Expand, WordReachedByTwoPathsIsListedTwice) {
 TEST(Expand, GenericTableIsEnumeratedWithItsExceptions) {
   // Table label with more_bit at the root; exceptions y (final) and z (not final) after
   // its subtree; the table at 12: x (final), y (not final), a filler, z (final).
-  std::vector<uint8_t> net = {16, Lb(kTable, false, true), 1, Lb(C('y'), true, true), 0,
-                              Lb(C('z')), 0};
+  std::vector<uint8_t> net = {16, Lb(kTable, false, true), 1, Lb(C('y'), true, true), 0, Lb(C('z')),
+                              0};
   net.resize(12, 0);
   Append(net, {Lb(C('x'), true, true), 0, 0, 0, Lb(C('y'), false, true), 0, 0, 0,
                Lb(kTable, false, true), 0, 0, 0, Lb(C('z'), true), 0, 0, 0});
