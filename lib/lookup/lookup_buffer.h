@@ -11,7 +11,8 @@
 
 struct VtmLookupBufferRec {
   // The suspended step of an expansion: label, flag_state, input_pos, length,
-  // output_pos and location are used; kind, aux_label and aux_location are not.
+  // output_pos, location and the exception pair (aux_label, aux_location); kind marks a
+  // buffer that holds a suspended expansion (expand.cpp).
   VtmBacktrackEntry saved;
   VtmBacktrackEntry* stack;  // start of the stack area
   uint32_t stack_entries;
