@@ -9,6 +9,7 @@ jobs=$(nproc)
 started=$SECONDS
 
 bash scripts/deps.sh windows
+echo "-- packages ready after $((SECONDS - started)) s"
 
 # Every Wine process of this stage uses prefixes under build/wine; their servers are
 # stopped at the end, whatever happens.
@@ -26,9 +27,12 @@ trap stop_servers EXIT
 run_preset() {
   local preset=$1
   echo "-- $preset: configure, build, test"
+  local t0=$SECONDS
   cmake --preset "$preset" </dev/null >/dev/null
   cmake --build --preset "$preset" -j"$jobs" </dev/null
+  local t1=$SECONDS
   WINEPREFIX=$wine_root/$preset ctest --preset "$preset" -j"$jobs" </dev/null
+  echo "-- $preset: build $((t1 - t0)) s, tests $((SECONDS - t1)) s"
 }
 
 run_preset windows-x86
