@@ -26,7 +26,7 @@ if(VTM_ENGLISH_DATA AND TARGET vtm AND VTM_LT_PRINT AND EXISTS ${VTM_APERTIUM_EN
     COMMENT "Compiling the English transducer from ${VTM_APERTIUM_EN_ANALYZER}"
     VERBATIM)
   add_custom_target(english_data ALL DEPENDS ${VTM_ENGLISH_FILE})
-  install(FILES ${VTM_ENGLISH_FILE} DESTINATION ${VTM_INSTALL_DATADIR})
+  install(FILES ${VTM_ENGLISH_FILE} DESTINATION ${VTM_INSTALL_DATADIR} OPTIONAL)
 elseif(VTM_ENGLISH_DATA)
   message(STATUS "English transducer not built: needs the vtm command, lt-print "
                  "(lttoolbox-dev) and ${VTM_APERTIUM_EN_ANALYZER} (apertium-en-es)")
