@@ -12,6 +12,7 @@ constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddInfoCommand,
     vtm::cli::AddLookupCommand,
     vtm::cli::AddGenerateCommand,
+    vtm::cli::AddCompleteCommand,
 };
 
 std::string LibraryVersion() {

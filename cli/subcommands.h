@@ -20,5 +20,6 @@ void AddBuildCommand(CLI::App& app, int* status);
 void AddInfoCommand(CLI::App& app, int* status);
 void AddLookupCommand(CLI::App& app, int* status);
 void AddGenerateCommand(CLI::App& app, int* status);
+void AddCompleteCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

@@ -1,6 +1,7 @@
 # The bundled English transducer: compiled with `vtm build` from the lexicon of Debian's
 # apertium-en-es analyzer (lttoolbox's lt-print reads it), when that package is present.
-# One file serves analysis (function 12), generation (23) and stemming (27). It is written
+# One file serves analysis (function 12), generation (23), stemming (27) and completion
+# (1, the lexicon's surface side). It is written
 # into <build>/share/vtmrt, which is where the `vtm` command looks for its default
 # transducer (../share/vtmrt from its own folder), in the build tree as when installed.
 # A custom command, so it is rebuilt only when the analyzer, the script or `vtm` change.
@@ -21,6 +22,7 @@ if(VTM_ENGLISH_DATA AND TARGET vtm AND VTM_LT_PRINT AND EXISTS ${VTM_APERTIUM_EN
     COMMAND $<TARGET_FILE:vtm> build -q --drop-unmappable --date 2026-01-01
             --copyright "English lexicon from apertium-eng-spa (GNU GPL)"
             --analysis ${work}/lexicon.att --generation ${work}/lexicon.att
+            --expansion ${work}/lexicon.att
             --stemming ${work}/stems.att -o ${VTM_ENGLISH_FILE}
     DEPENDS vtm ${VTM_APERTIUM_EN_ANALYZER} ${CMAKE_CURRENT_LIST_DIR}/english_lexicon.sh
     COMMENT "Compiling the English transducer from ${VTM_APERTIUM_EN_ANALYZER}"

@@ -1,0 +1,144 @@
+// `vtm complete`: prefix (or, with --skip, infix) completion. Reads one fragment per line
+// and prints the words of the transducer's expansion function that hold it, one per
+// line, in the transducer's order. The results come page by page through a fixed-size
+// output buffer and the library's continuation, so any number of them passes through
+// --page bytes of memory (a page too small for a single word is doubled for it).
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "default_transducer.h"
+#include "subcommands.h"
+#include "text_edges.h"
+#include "vtmrt.h"
+
+namespace vtm::cli {
+namespace {
+
+struct CompleteArgs {
+  std::string transducer;  // empty: the bundled English transducer
+  int skip = 0;
+  int min_length = 0;
+  int max_length = 100;
+  int page = 4096;
+};
+
+// Sizes of the lookup buffer: a fragment and a word of up to 1023 codes, and 4096
+// pending alternatives.
+constexpr int kCodedBytes = 1024;
+constexpr int kStackEntries = 4096;
+// A page grows (doubling) up to this size when a single word does not fit it.
+constexpr std::size_t kLargestPage = std::size_t{1} << 24;
+
+std::string ErrorText(int code) {
+  char message[256] = {0};
+  vtm_error_message(code, message, sizeof message);
+  return message;
+}
+
+// Prints every completion of one fragment (cp1252) as UTF-8 lines; returns 0 or the
+// library's error code.
+int CompleteOne(const std::string& fragment, const CompleteArgs& args, VtmLookupBuffer buffer,
+                VtmFsm fsm, std::vector<char>& page, std::string& out) {
+  bool continuing = false;
+  for (;;) {
+    const int r = vtmExpandByteStringPartialWord(
+        continuing ? nullptr : fragment.c_str(), page.data(), static_cast<int>(page.size()), buffer,
+        args.skip, args.min_length, args.max_length, continuing ? 1 : 0, 0, fsm);
+    if (r == VTM_ERR_CLIENT_BUFFER_TOO_SMALL && page.size() < kLargestPage) {
+      // One word longer than the page: the same step continues with a larger page.
+      page.resize(2 * page.size());
+      continuing = true;
+      continue;
+    }
+    if (r < 0 && r != VTM_ERR_MORE_RESULTS) return r;
+    const int count = vtmLookupBufferResultCount(buffer);
+    const char* at = page.data();
+    for (int k = 0; k < count; ++k) {
+      const std::string word(at);
+      AppendCodePageAsUtf8(word, &out);
+      out += '\n';
+      at += word.size() + 1;
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    out.clear();
+    if (r != VTM_ERR_MORE_RESULTS) return 0;
+    continuing = true;
+  }
+}
+
+int RunComplete(const CompleteArgs& args) {
+  std::string path = args.transducer;
+  if (path.empty()) {
+    path = FindDefaultTransducer();
+    if (path.empty()) {
+      std::fprintf(stderr, "vtm complete: no -t given and no bundled English transducer\n");
+      return kExitFailure;
+    }
+  }
+  VtmFsm fsm = vtmOpenLexicalTransducer(path.c_str());
+  if (int code = vtm_object_error_code(fsm); code != 0) {
+    std::fprintf(stderr, "vtm complete: %s: %s\n", path.c_str(), ErrorText(code).c_str());
+    return kExitFailure;
+  }
+  std::unique_ptr<VtmFsmRec, void (*)(VtmFsm)> fsm_owner(fsm, vtmCloseLexicalTransducer);
+  VtmLookupBuffer buffer = vtmMakeLookupBuffer(kCodedBytes, kCodedBytes, kStackEntries, 0, 0, 0);
+  if (vtm_object_error_code(buffer) != 0) {
+    std::fprintf(stderr, "vtm complete: no memory for the lookup buffer\n");
+    return kExitFailure;
+  }
+  std::unique_ptr<VtmLookupBufferRec, void (*)(VtmLookupBuffer)> buffer_owner(buffer,
+                                                                              vtmFreeLookupBuffer);
+  std::vector<char> page(static_cast<std::size_t>(args.page));
+  std::string line, fragment, out;
+  int status = kExitOk;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t where = 0;
+    if (Utf8ToCodePage(line, &fragment, &where) != EdgeStatus::kOk) {
+      std::fprintf(stderr, "vtm complete: '%s': not UTF-8 text in code page 1252\n", line.c_str());
+      status = kExitFailure;
+      continue;
+    }
+    const int r = CompleteOne(fragment, args, buffer, fsm, page, out);
+    if (r == VTM_ERR_CHAR_NOT_IN_ALPHABET) continue;  // no word holds such a fragment
+    if (r == VTM_ERR_INVALID_FUNCTION) {
+      std::fprintf(stderr, "vtm complete: %s has no expansion function (1)\n", path.c_str());
+      return kExitFailure;
+    }
+    if (r < 0) {
+      std::fprintf(stderr, "vtm complete: '%s': %s\n", line.c_str(), ErrorText(r).c_str());
+      status = kExitFailure;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+void AddCompleteCommand(CLI::App& app, int* status) {
+  auto args = std::make_shared<CompleteArgs>();
+  CLI::App* cmd = app.add_subcommand(
+      "complete",
+      "Complete word fragments: reads one fragment per line (UTF-8) from standard input and "
+      "prints every word of the transducer's expansion function (1) that begins with it, or "
+      "that holds it after --skip letters, one per line.");
+  cmd->add_option("-t,--transducer", args->transducer,
+                  "Transducer file (default: the bundled English transducer)");
+  cmd->add_option("--skip", args->skip, "Letters before the fragment (0: prefix completion)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--min", args->min_length, "Shortest word listed, in letters")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--max", args->max_length,
+                  "Words of this many letters or more are not listed (bounds the search)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--page", args->page,
+                  "Bytes of the output buffer the results come through, page by page "
+                  "(doubled for a word that does not fit)")
+      ->check(CLI::Range(2, 1 << 24));
+  cmd->callback([args, status] { *status = RunComplete(*args); });
+}
+
+}  // namespace vtm::cli
