@@ -17,8 +17,13 @@ vtm=$build/cli/vtm
 english=$build/share/vtmrt/english.vtm
 lexicon=$build/english/lexicon.att
 [ -x "$vtm" ] || skip "$vtm is not built"
+mkdir -p "$build/complete-english"
+bash scripts/deps.sh peers >"$build/complete-english/deps.log" 2>&1 ||
+  skip "the peer packages cannot be installed ($(tail -1 "$build/complete-english/deps.log"))"
 if [ ! -f "$english" ] || [ ! -f "$lexicon" ]; then
-  cmake --build "$build" --target english_data >/dev/null 2>&1 ||
+  # Configured again: the target exists only once the English data is installed.
+  { cmake -S "$root" -B "$build" && cmake --build "$build" --target english_data; } \
+    >"$build/complete-english/english_data.log" 2>&1 ||
     skip "the English transducer cannot be built (apertium-en-es and lt-print needed)"
 fi
 [ -f "$english" ] && [ -f "$lexicon" ] || skip "no English transducer in $build"
