@@ -8,6 +8,9 @@
 #include <random>
 #include <set>
 
+#include "compiler/att_reader.h"
+#include "compiler/transducer_builder.h"
+#include "support/att_reference.h"
 #include "support/expand_fixtures.h"
 
 namespace vtm {
@@ -70,6 +73,73 @@ TEST(ExpandPaging, PagesConcatenateToTheOneCallList) {
       }
     }
   }
+}
+
+// Compiles `att` as the expansion function (the first sides of its paths) and loads it.
+FsmPtr CompileExpansion(const std::string& att, const std::string& name) {
+  auto t = std::make_shared<compiler::AttTransducer>();
+  std::string error;
+  EXPECT_TRUE(compiler::ReadAtt(att, 0, t.get(), &error)) << error;
+  compiler::BuildOptions options;
+  options.inputs.push_back({compiler::kFunctionExpansion, name, t});
+  compiler::TransducerSpec spec;
+  compiler::BuildReport report;
+  EXPECT_TRUE(compiler::BuildTransducer(options, &spec, &report, &error)) << error;
+  return Open(WriteSpec(name + ".vtm", spec));
+}
+
+TEST(ExpandPaging, RandomCompiledTransducersPageAsOneCall) {
+  std::mt19937 rng(7);
+  int checked = 0;
+  for (int round = 0; round < 40; ++round) {
+    testing::RandomAttOptions o;
+    o.states = 6 + round % 8;
+    o.arcs = 12 + round % 20;
+    o.chars = {"a", "b", "c", "D"};
+    o.cyclic = round % 2 == 1;
+    o.flag = round % 3 == 0 ? 0.1 : 0.0;
+    const std::string att = testing::RandomAtt(o, rng);
+    testing::AttReference reference;
+    std::string error;
+    ASSERT_TRUE(reference.Parse(att, 0, &error)) << error;
+    FsmPtr fsm = CompileExpansion(att, "expand_random" + std::to_string(round));
+    ASSERT_EQ(vtm_object_error_code(fsm.get()), 0);
+    ExpandCall call;
+    call.max_length = 7;
+    call.stack_entries = 4096;
+    call.skip = round % 3 == 2 ? 1 : 0;
+    const std::string fragment = round % 4 == 0 ? "" : (round % 4 == 1 ? "a" : "b");
+    std::vector<Page> whole = ExpandPages(fsm.get(), fragment, call, 1 << 20);
+    ASSERT_EQ(whole.size(), 1u);
+    if (whole[0].rc == VTM_ERR_CHAR_NOT_IN_ALPHABET) continue;  // no first side has it
+    ASSERT_GE(whole[0].rc, 0) << att;
+    checked += whole[0].rc > 0;
+    // Every result is the first side of an accepting path, with the fragment in place.
+    for (const std::string& word : whole[0].results) {
+      EXPECT_FALSE(reference.Lookup(word).empty()) << word << "\n" << att;
+      if (!fragment.empty()) {
+        EXPECT_EQ(word.substr(call.skip, fragment.size()), fragment);
+      }
+      EXPECT_LT(word.size(), 7u);
+    }
+    // Every sampled accepting path that the call asks for is listed.
+    const std::set<std::string> listed(whole[0].results.begin(), whole[0].results.end());
+    for (const std::string& text : reference.SampleTexts(rng, 20, false)) {
+      if (text.find('[') != std::string::npos || text.size() >= 7) continue;
+      if (!Expected({text}, fragment, call.skip, 0, 7).empty()) {
+        EXPECT_TRUE(listed.count(text)) << text << "\n" << att;
+      }
+    }
+    std::size_t longest = 0;
+    for (const std::string& w : whole[0].results) longest = std::max(longest, w.size());
+    for (int trial = 0; trial < 3; ++trial) {
+      const int page_size = std::uniform_int_distribution<int>(static_cast<int>(longest) + 2,
+                                                               static_cast<int>(longest) + 20)(rng);
+      std::vector<Page> pages = ExpandPages(fsm.get(), fragment, call, page_size);
+      EXPECT_EQ(Concatenate(pages), whole[0].results) << "page " << page_size << "\n" << att;
+    }
+  }
+  EXPECT_GT(checked, 20) << "too few rounds with results";
 }
 
 }  // namespace
