@@ -6,17 +6,7 @@
 set -uo pipefail
 vtm=$1
 data=$(cd "$(dirname "$0")/data" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {
-  local name=$1 status=$2 wanted=$3; shift 3
-  local got rc
-  got=$("$@" 2>"$work/stderr"); rc=$?
-  [ "$rc" -eq "$status" ] || fail "$name: exit status $rc, wanted $status ($(head -c 300 "$work/stderr"))"
-  [ "$got" == "$wanted" ] || fail "$name: output differs:"$'\n'"$got"$'\n'"--- wanted:"$'\n'"$wanted"
-}
+source "$(dirname "$0")/expect.sh"
 
 mini=$work/mini.vtm
 "$vtm" build -q --expansion "$data/mini.att" -o "$mini" || { echo "cannot build"; exit 1; }
