@@ -26,9 +26,12 @@ std::string MakeLargeTransducer() {
   for (int i = 0; i < 300; ++i) {
     tags.emplace_back("+Tag" + std::to_string(i), static_cast<uint16_t>((i + 1) << 2));
   }
-  spec.named_tables.push_back({"*DIACRITICS*", {}, {{"TB", 0x1400}, {"EOS", 0x1800}}});
-  spec.named_tables.push_back({"TAGMODE", {}, tags});
-  spec.functions.assign(62, vtm::compiler::kNoSubnet);
+  spec.named_tables.push_back(
+      {vtm::kDiacriticsTable,
+       {},
+       {{vtm::kTbKey, vtm::CodeValue(0x14, 0)}, {vtm::kEosKey, vtm::CodeValue(0x18, 0)}}});
+  spec.named_tables.push_back({vtm::kTagModeTable, {}, tags});
+  spec.functions.assign(62, vtm::kNoSubnet);
   spec.functions[11] = 0;
   spec.subnets.push_back({0, 64, 20, 0, {}});
   spec.near_states = {0, 10, 20, 30, 40, 50, 60};

@@ -212,8 +212,11 @@ std::size_t WriteLexicon(const std::vector<std::string>& words, const std::strin
     spec.symbol_chars[(Code(c) - kLabelBase) / 4] = static_cast<uint16_t>(c);
     spec.char_map.entries.push_back(Code(c));
   }
-  spec.named_tables.push_back({"*DIACRITICS*", {}, {{"EOS", kEos << 8}, {"TB", kTb << 8}}});
-  spec.functions.assign(27, compiler::kNoSubnet);
+  spec.named_tables.push_back(
+      {vtm::kDiacriticsTable,
+       {},
+       {{vtm::kEosKey, vtm::CodeValue(kEos, 0)}, {vtm::kTbKey, vtm::CodeValue(kTb, 0)}}});
+  spec.functions.assign(27, kNoSubnet);
   spec.functions[12 - 1] = 0;
   spec.functions[27 - 1] = 0;
   spec.subnets.push_back({0, kFirstChar, kInstr, 0, {}});
@@ -260,8 +263,8 @@ std::size_t CompileLexicon(const std::string& att, const std::string& path) {
   std::string error;
   if (!compiler::ReadAtt(att, 0, t.get(), &error)) return 0;
   compiler::BuildOptions options;
-  options.inputs.push_back({compiler::kFunctionAnalysis, "lexicon", t});
-  options.inputs.push_back({compiler::kFunctionStemming, "lexicon", t});
+  options.inputs.push_back({kFunctionAnalysis, "lexicon", t});
+  options.inputs.push_back({kFunctionStemming, "lexicon", t});
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(options, &spec, &report, &error)) return 0;

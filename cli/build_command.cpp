@@ -111,10 +111,10 @@ int RunBuild(const BuildArgs& args) {
     const std::string number = spec.substr(0, eq);
     char* end = nullptr;
     long f = std::strtol(number.c_str(), &end, 10);
-    if (eq == std::string::npos || eq == 0 || *end != 0 || f < 1 || f > compiler::kMaxFunction ||
+    if (eq == std::string::npos || eq == 0 || *end != 0 || f < 1 || f > kMaxFunction ||
         eq + 1 == spec.size())
       return usage("--function expects NUMBER=FILE with a number from 1 to " +
-                   std::to_string(compiler::kMaxFunction) + ", got '" + spec + "'");
+                   std::to_string(kMaxFunction) + ", got '" + spec + "'");
     if (!files.emplace(static_cast<int>(f), spec.substr(eq + 1)).second)
       return usage("function " + std::to_string(f) + " is given twice");
   }
@@ -205,23 +205,23 @@ void AddBuildCommand(CLI::App& app, int* status) {
       "surface form on their input side (generation runs them inversely). The expansion "
       "transducer is projected on its input side. FILE may be - for standard input.");
   cmd->add_option("-o,--output", args->output, "Transducer file to write")->required();
-  cmd->add_option("--expansion", args->files[compiler::kFunctionExpansion],
+  cmd->add_option("--expansion", args->files[kFunctionExpansion],
                   "AT&T file for function 1 (partial-word expansion)");
-  cmd->add_option("--analysis", args->files[compiler::kFunctionAnalysis],
+  cmd->add_option("--analysis", args->files[kFunctionAnalysis],
                   "AT&T file for function 12 (analysis)");
-  cmd->add_option("--generation", args->files[compiler::kFunctionGeneration],
+  cmd->add_option("--generation", args->files[kFunctionGeneration],
                   "AT&T file for function 23 (generation)");
-  cmd->add_option("--stemming", args->files[compiler::kFunctionStemming],
+  cmd->add_option("--stemming", args->files[kFunctionStemming],
                   "AT&T file for function 27 (stemming)");
-  cmd->add_option("--tokenizing", args->files[compiler::kFunctionTokenizing],
+  cmd->add_option("--tokenizing", args->files[kFunctionTokenizing],
                   "AT&T file for function 28 (tokenizing)");
-  cmd->add_option("--class-lexicon", args->files[compiler::kFunctionClassLexicon],
+  cmd->add_option("--class-lexicon", args->files[kFunctionClassLexicon],
                   "AT&T file for function 60 (tagger class lexicon)");
-  cmd->add_option("--class-guesser", args->files[compiler::kFunctionClassGuesser],
+  cmd->add_option("--class-guesser", args->files[kFunctionClassGuesser],
                   "AT&T file for function 61 (tagger class guesser)");
-  cmd->add_option("--grouper", args->files[compiler::kFunctionGrouper],
+  cmd->add_option("--grouper", args->files[kFunctionGrouper],
                   "AT&T file for function 62 (grouper)");
-  cmd->add_option("--grouper-second", args->files[compiler::kFunctionGrouper2],
+  cmd->add_option("--grouper-second", args->files[kFunctionGrouper2],
                   "AT&T file for function 63 (second grouper)");
   cmd->add_option("-f,--function", args->function_specs,
                   "NUMBER=FILE: AT&T file for any function number (repeatable)");

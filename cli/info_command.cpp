@@ -52,7 +52,8 @@ int RunInfo(const std::string& path) {
     chars += (wide ? vtm::Be16(fsm->char_codes + 2 * i) : fsm->char_codes[i]) != 0;
   }
   vtm::NamedTable tagmode;
-  uint32_t tags = vtm::FsmFindNamedTable(fsm, "TAGMODE", &tagmode) ? tagmode.keys.count : 0;
+  uint32_t tags =
+      vtm::FsmFindNamedTable(fsm, vtm::kTagModeTable, &tagmode) ? tagmode.keys.count : 0;
   std::printf("characters: %d\n", chars);
   std::printf("tags: %u\n", tags);
   std::printf("network bytes: %u\n", fsm->header.network_size);

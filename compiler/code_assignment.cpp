@@ -54,8 +54,9 @@ bool AssignCodes(uint8_t label_base, const Alphabet& alphabet, const SymbolCount
   if (counts.any_nonid) a.nid = static_cast<uint8_t>(code), code += 4;
   if (counts.any_flag) a.instr = static_cast<uint8_t>(code), code += 4;
   a.first_char = static_cast<uint8_t>(code);
-  // Flag operands are label bytes label_base + (f << 4 | v << 2 | bits).
-  if (counts.any_flag && label_base + (int(alphabet.features.size()) - 1) * 16 + 15 > 255) {
+  // Flag operands are label bytes label_base + OperandOffset(f, v) + bits.
+  if (counts.any_flag &&
+      label_base + OperandOffset(uint32_t(alphabet.features.size()) - 1, kMaxValues) + 3 > 255) {
     *error = "label base " + std::to_string(label_base) + " leaves no room for flag operands";
     return false;
   }

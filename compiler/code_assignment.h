@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fst/format.h"
 #include "sym_graph.h"
 
 namespace vtm::compiler {
-
-inline constexpr uint8_t kFinalBit = 1;
-inline constexpr uint8_t kMoreBit = 2;
 
 struct SymbolCode {
   uint8_t base = 0;  // 0: the symbol has no code

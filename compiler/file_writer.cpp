@@ -2,6 +2,7 @@
 // behind the header and records their offsets in the header.
 #include "compiler/file_writer.h"
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 
@@ -80,15 +81,15 @@ bool WriteCharMap(Emitter& e, const CharMapSpec& map, Layout* layout, std::strin
   if (!Offset16(entries_at, &layout->char_map_entries)) {
     return Fail(error, "table area too large");
   }
-  e.U8(0);
-  e.U8(map.last);
-  e.U8(0);
-  e.U8(0);
-  e.U8(0);
-  e.U8(map.first);
-  e.U16(static_cast<uint16_t>(span));
-  e.U16(layout->char_map_entries);
-  for (int i = 10; i < kCharMapRecordBytes; ++i) e.U8(0);
+  std::array<uint8_t, kCharMapRecordBytes> record{};
+  namespace o = char_map_offset;
+  record[o::kLast] = map.last;
+  record[o::kFirst] = map.first;
+  record[o::kCount] = static_cast<uint8_t>(span >> 8);
+  record[o::kCount + 1] = static_cast<uint8_t>(span);
+  record[o::kEntries] = static_cast<uint8_t>(layout->char_map_entries >> 8);
+  record[o::kEntries + 1] = static_cast<uint8_t>(layout->char_map_entries);
+  for (uint8_t b : record) e.U8(b);
   for (std::size_t r = 1; r < records; ++r) {
     for (int i = 0; i < kCharMapRecordBytes; ++i) e.U8(0);
   }
@@ -164,14 +165,15 @@ bool WriteSubnets(Emitter& e, const std::vector<SubnetSpec>& subnets, Layout* la
   }
   for (const SubnetSpec& s : subnets) {
     std::array<uint8_t, kSubnetDescriptorBytes> d = s.raw;
-    d[8] = static_cast<uint8_t>(s.start_state >> 24);
-    d[9] = static_cast<uint8_t>(s.start_state >> 16);
-    d[10] = static_cast<uint8_t>(s.start_state >> 8);
-    d[11] = static_cast<uint8_t>(s.start_state);
-    d[21] = s.first_char_label;
-    d[32] = s.instr_label;
-    d[34] = static_cast<uint8_t>(s.initial_flag_state >> 8);
-    d[35] = static_cast<uint8_t>(s.initial_flag_state);
+    namespace o = subnet_offset;
+    d[o::kStartState] = static_cast<uint8_t>(s.start_state >> 24);
+    d[o::kStartState + 1] = static_cast<uint8_t>(s.start_state >> 16);
+    d[o::kStartState + 2] = static_cast<uint8_t>(s.start_state >> 8);
+    d[o::kStartState + 3] = static_cast<uint8_t>(s.start_state);
+    d[o::kFirstCharLabel] = s.first_char_label;
+    d[o::kInstrLabel] = s.instr_label;
+    d[o::kInitialFlagState] = static_cast<uint8_t>(s.initial_flag_state >> 8);
+    d[o::kInitialFlagState + 1] = static_cast<uint8_t>(s.initial_flag_state);
     for (uint8_t b : d) e.U8(b);
   }
   return true;
@@ -211,7 +213,9 @@ void WriteHeader(std::vector<uint8_t>& f, const TransducerSpec& spec, const Layo
   PutU8(f, o::kAbsRefBase, h.abs_ref_base);
   PutU8(f, o::kLabelBase, h.label_base);
   PutU16(f, o::kNamedTableDir, l.named_table_dir);
-  PutU8(f, o::kNetFlags, static_cast<uint8_t>((h.extended ? 1 : 0) | (spec.char_map.wide ? 2 : 0)));
+  PutU8(f, o::kNetFlags,
+        static_cast<uint8_t>((h.extended ? kNetExtended : 0) |
+                             (spec.char_map.wide ? kNetWideCharMap : 0)));
   PutU8(f, o::kTableLabel, h.table_label);
   PutU16(f, o::kSubnetDir, l.subnet_dir);
   PutU8(f, o::kEscRadix, h.esc_radix);

@@ -18,17 +18,14 @@
 #include <utility>
 #include <vector>
 
-namespace vtm::compiler {
+#include "fst/format.h"
 
-inline constexpr int kHeaderBytes = 92;
-inline constexpr int kSubnetDescriptorBytes = 36;
-inline constexpr int kCharMapRecordBytes = 16;
-inline constexpr uint8_t kNoSubnet = 255;
+namespace vtm::compiler {
 
 // Header fields the writer does not compute itself. The offsets, counts and sizes of
 // the tables (and net_flags bit 1, from CharMapSpec::wide) are filled in by the writer.
 struct HeaderSpec {
-  uint8_t format_version = 1;
+  uint8_t format_version = kFormatVersion;
   uint8_t language = 0;
   uint32_t creation_date = 0;
   uint8_t esc_label = 0;
@@ -132,41 +129,5 @@ bool WriteTransducerFile(const std::string& path, const TransducerSpec& spec, st
 void PutU8(std::vector<uint8_t>& bytes, std::size_t offset, uint8_t value);
 void PutU16(std::vector<uint8_t>& bytes, std::size_t offset, uint16_t value);
 void PutU32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value);
-
-// File offsets of the header fields.
-namespace header_offset {
-inline constexpr int kHeaderSize = 3;
-inline constexpr int kFormatVersion = 4;
-inline constexpr int kCopyright = 6;
-inline constexpr int kLanguage = 7;
-inline constexpr int kCreationDate = 8;
-inline constexpr int kNearTable = 12;
-inline constexpr int kFarTable = 14;
-inline constexpr int kNetwork = 18;
-inline constexpr int kCharMap = 20;
-inline constexpr int kEscLabel = 23;
-inline constexpr int kNearRefBase = 24;
-inline constexpr int kFarRefBase = 25;
-inline constexpr int kAbsRefBase = 26;
-inline constexpr int kLabelBase = 27;
-inline constexpr int kNamedTableDir = 30;
-inline constexpr int kNetFlags = 34;
-inline constexpr int kTableLabel = 35;
-inline constexpr int kSubnetDir = 42;
-inline constexpr int kEscRadix = 46;
-inline constexpr int kSubnetCount = 47;
-inline constexpr int kCharEncoding = 50;
-inline constexpr int kCodeFlags = 51;
-inline constexpr int kEpsLabel = 52;
-inline constexpr int kSymbolChars = 56;
-inline constexpr int kStateRefWidth = 58;
-inline constexpr int kFunctionTable = 62;
-inline constexpr int kNetworkSize = 68;
-inline constexpr int kExtTable72 = 72;
-inline constexpr int kExtTable74 = 74;
-inline constexpr int kCharMapCount = 82;
-inline constexpr int kNidLabel = 86;
-inline constexpr int kSymbolNames = 90;
-}  // namespace header_offset
 
 }  // namespace vtm::compiler

@@ -43,7 +43,7 @@ bool FlagId(const Symbol& s, uint32_t line, Alphabet* alphabet, uint32_t* id, st
     }
     v = static_cast<uint32_t>(vit - values.begin()) + 1;
   }
-  *id = sym::kFlagBase + (f << 4 | v << 2);
+  *id = sym::kFlagBase + OperandOffset(f, v);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "att_reader.h"
+#include "fst/format.h"
 #include "symbols.h"
 
 namespace vtm::compiler {

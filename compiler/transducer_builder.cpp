@@ -40,15 +40,15 @@ void FillTables(const Alphabet& alphabet, const CodeAssignment& codes, Transduce
     if (codes.chars[b].base) spec->symbol_chars[codes.Ordinal(codes.chars[b])] = uint16_t(b);
   if (codes.tb) spec->symbol_chars[codes.Ordinal({codes.tb, 0})] = ' ';
 
-  NamedTableSpec diacritics{"*DIACRITICS*", {}, {}};
-  if (codes.tagsep) diacritics.entries.push_back({"*TAGSEP*", uint16_t(codes.tagsep << 8)});
-  if (codes.eos) diacritics.entries.push_back({"EOS", uint16_t(codes.eos << 8)});
-  if (codes.tb) diacritics.entries.push_back({"TB", uint16_t(codes.tb << 8)});
-  if (codes.eof) diacritics.entries.push_back({"EOF", uint16_t(codes.eof << 8)});
+  NamedTableSpec diacritics{kDiacriticsTable, {}, {}};
+  if (codes.tagsep) diacritics.entries.push_back({kTagSepKey, CodeValue(codes.tagsep, 0)});
+  if (codes.eos) diacritics.entries.push_back({kEosKey, CodeValue(codes.eos, 0)});
+  if (codes.tb) diacritics.entries.push_back({kTbKey, CodeValue(codes.tb, 0)});
+  if (codes.eof) diacritics.entries.push_back({kEofKey, CodeValue(codes.eof, 0)});
   spec->named_tables.clear();
   if (!diacritics.entries.empty()) spec->named_tables.push_back(diacritics);
   if (!alphabet.tags.empty()) {
-    NamedTableSpec tagmode{"TAGMODE", std::vector<uint16_t>(max_ordinal + 1, 0), {}};
+    NamedTableSpec tagmode{kTagModeTable, std::vector<uint16_t>(max_ordinal + 1, 0), {}};
     for (std::size_t t = 0; t < alphabet.tags.size(); ++t) {
       const SymbolCode& c = codes.tags[t];
       tagmode.members[codes.Ordinal(c)] = SymbolIndex(spec->symbols, t);
@@ -205,7 +205,7 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   h.label_base = codes.label_base;
   h.table_label = codes.table;
   h.esc_radix = codes.esc_radix;
-  h.code_flags = 0x40;  // escapes precede their base; tables carry their largest offset
+  h.code_flags = kCodeTableMax;  // escapes precede their base; tables carry their largest offset
   h.eps_label = codes.eps;
   h.nid_label = codes.nid;
   h.state_ref_width = net.bytes.size() > 65536 ? 3 : 2;

@@ -15,18 +15,6 @@
 
 namespace vtm::compiler {
 
-// Function numbers a transducer file can serve.
-inline constexpr int kFunctionExpansion = 1;
-inline constexpr int kFunctionAnalysis = 12;
-inline constexpr int kFunctionGeneration = 23;
-inline constexpr int kFunctionStemming = 27;
-inline constexpr int kFunctionTokenizing = 28;
-inline constexpr int kFunctionClassLexicon = 60;
-inline constexpr int kFunctionClassGuesser = 61;
-inline constexpr int kFunctionGrouper = 62;
-inline constexpr int kFunctionGrouper2 = 63;
-inline constexpr int kMaxFunction = 254;
-
 struct BuildInput {
   int function = 0;
   std::string name;  // for messages (file name or "stdin")

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fst/format.h"
 #include "vtmrt.h"
 
 // The file header with every multi-byte field in host byte order. The natural layout of
@@ -86,20 +87,18 @@ struct VtmHeaderRec {
   uint16_t unused88;
   uint16_t symbol_name_offset;
 };
-static_assert(sizeof(VtmHeaderRec) == 92, "header is 92 bytes");
-static_assert(offsetof(VtmHeaderRec, creation_date) == 8);
-static_assert(offsetof(VtmHeaderRec, network_size) == 68);
-static_assert(offsetof(VtmHeaderRec, symbol_name_offset) == 90);
+static_assert(sizeof(VtmHeaderRec) == vtm::kHeaderBytes, "the struct is the header");
+static_assert(offsetof(VtmHeaderRec, creation_date) == vtm::header_offset::kCreationDate);
+static_assert(offsetof(VtmHeaderRec, network_offset) == vtm::header_offset::kNetwork);
+static_assert(offsetof(VtmHeaderRec, net_flags) == vtm::header_offset::kNetFlags);
+static_assert(offsetof(VtmHeaderRec, code_flags) == vtm::header_offset::kCodeFlags);
+static_assert(offsetof(VtmHeaderRec, function_table_offset) == vtm::header_offset::kFunctionTable);
+static_assert(offsetof(VtmHeaderRec, network_size) == vtm::header_offset::kNetworkSize);
+static_assert(offsetof(VtmHeaderRec, char_map_count) == vtm::header_offset::kCharMapCount);
+static_assert(offsetof(VtmHeaderRec, nid_label) == vtm::header_offset::kNidLabel);
+static_assert(offsetof(VtmHeaderRec, symbol_name_offset) == vtm::header_offset::kSymbolNames);
 
 namespace vtm {
-
-inline constexpr int kHeaderBytes = 92;
-inline constexpr uint8_t kNetExtended = 0x01;      // net_flags: absolute refs carry a trailer
-inline constexpr uint8_t kNetWideCharMap = 0x02;   // net_flags: 16-bit char map entries
-inline constexpr uint8_t kCodeEscAfter = 0x80;     // code_flags: escapes follow the base
-inline constexpr uint8_t kCodeTableMax = 0x40;     // code_flags: byte before a table = max offset
-inline constexpr uint8_t kCodeTableSparse = 0x20;  // code_flags: sparse index before a table
-inline constexpr int kNoSubnet = 255;
 
 // Big-endian readers over bytes.
 inline uint16_t Be16(const uint8_t* p) {

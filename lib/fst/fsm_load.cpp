@@ -28,16 +28,16 @@ bool ReadArea(FsmFile& file, int64_t file_size, uint64_t end, uint32_t count, ui
 }
 
 void SetSpecialCodes(VtmFsmRec* fsm) {
-  uint16_t tagsep = FsmSpecialCode(fsm, "*TAGSEP*");
-  uint16_t eos = FsmSpecialCode(fsm, "EOS");
-  uint16_t tb = FsmSpecialCode(fsm, "TB");
-  uint16_t eof = FsmSpecialCode(fsm, "EOF");
-  fsm->tagsep_code = static_cast<uint8_t>(tagsep >> 8);
-  fsm->eos_code = eos == 0 ? 1 : static_cast<uint8_t>(eos >> 8);
-  fsm->tb_code = tb == 0 ? 1 : static_cast<uint8_t>(tb >> 8);
-  if (fsm->eos_code == 1) fsm->eos_code = fsm->tb_code;
-  fsm->eof_code = eof == 0 ? 1 : static_cast<uint8_t>(eof >> 8);
-  fsm->eof_esc_count = static_cast<uint8_t>(eof & 0xFF);
+  uint16_t tagsep = FsmSpecialCode(fsm, kTagSepKey);
+  uint16_t eos = FsmSpecialCode(fsm, kEosKey);
+  uint16_t tb = FsmSpecialCode(fsm, kTbKey);
+  uint16_t eof = FsmSpecialCode(fsm, kEofKey);
+  fsm->tagsep_code = CodeValueLabel(tagsep);
+  fsm->eos_code = eos == 0 ? kNoLabel : CodeValueLabel(eos);
+  fsm->tb_code = tb == 0 ? kNoLabel : CodeValueLabel(tb);
+  if (fsm->eos_code == kNoLabel) fsm->eos_code = fsm->tb_code;
+  fsm->eof_code = eof == 0 ? kNoLabel : CodeValueLabel(eof);
+  fsm->eof_esc_count = CodeValueEscapes(eof);
 }
 
 }  // namespace

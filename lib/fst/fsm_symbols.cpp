@@ -54,7 +54,7 @@ bool FsmFindNamedTable(const VtmFsmRec* fsm, const char* name, NamedTable* out) 
 
 uint16_t FsmSpecialCode(const VtmFsmRec* fsm, const char* name) {
   NamedTable table;
-  if (!FsmFindNamedTable(fsm, "*DIACRITICS*", &table)) return 0;
+  if (!FsmFindNamedTable(fsm, kDiacriticsTable, &table)) return 0;
   std::size_t length = std::strlen(name);
   for (uint32_t i = 0; i < table.keys.count; ++i) {
     if (FsmSymbolMatches(fsm, table.keys[i], name, length)) return table.values[i];
@@ -72,12 +72,12 @@ int FsmFunctionSubnet(const VtmFsmRec* fsm, int f) {
 uint32_t FsmCapabilities(const VtmFsmRec* fsm) {
   auto has = [fsm](int f) { return FsmFunctionSubnet(fsm, f) != kNoSubnet; };
   uint32_t word = 0;
-  if (has(12)) word += 0x001 + 0x008;
-  if (has(27)) word += 0x002 + 0x040;
-  if (has(28)) word += 0x004;
-  if (has(60) && has(61)) word += 0x010;
-  if (has(1)) word += 0x080;
-  if (has(62)) word += 0x100;
+  if (has(kFunctionAnalysis)) word += 0x001 + 0x008;
+  if (has(kFunctionStemming)) word += 0x002 + 0x040;
+  if (has(kFunctionTokenizing)) word += 0x004;
+  if (has(kFunctionClassLexicon) && has(kFunctionClassGuesser)) word += 0x010;
+  if (has(kFunctionExpansion)) word += 0x080;
+  if (has(kFunctionGrouper)) word += 0x100;
   return word;
 }
 

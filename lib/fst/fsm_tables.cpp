@@ -8,10 +8,6 @@
 namespace vtm {
 namespace {
 
-constexpr uint32_t kSubnetDescriptorBytes = 36;
-constexpr uint32_t kCharMapRecordBytes = 16;
-constexpr uint32_t kNamedTableRecordBytes = 10;
-
 // Number of leading entries of a state table that are usable: inside the table area,
 // reachable by a reference (`reachable` entries at most) and naming a network location.
 uint32_t UsableStates(const VtmFsmRec* fsm, const uint8_t* table, uint32_t reachable) {
@@ -73,12 +69,12 @@ bool ResolveCharMap(VtmFsmRec* fsm) {
   const VtmHeaderRec& h = fsm->header;
   const uint8_t* record = TableItem(fsm, h.char_map_offset, kCharMapRecordBytes);
   if (record == nullptr) return false;
-  fsm->char_last = record[1];
-  fsm->char_first = record[5];
+  fsm->char_last = record[char_map_offset::kLast];
+  fsm->char_first = record[char_map_offset::kFirst];
   if (fsm->char_first > fsm->char_last) return false;
   uint32_t width = (h.net_flags & kNetWideCharMap) ? 2 : 1;
   uint32_t span = static_cast<uint32_t>(fsm->char_last - fsm->char_first) + 1;
-  fsm->char_codes = TableItem(fsm, Be16(record + 8), span * width);
+  fsm->char_codes = TableItem(fsm, Be16(record + char_map_offset::kEntries), span * width);
   return fsm->char_codes != nullptr;
 }
 
@@ -101,10 +97,10 @@ int ResolveSubnets(VtmFsmRec* fsm) {
     const uint8_t* d = TableItem(fsm, Be16(directory + 2 * i), kSubnetDescriptorBytes);
     if (d == nullptr) return VTM_ERR_BAD_FILE;
     Subnet& s = fsm->subnets[i];
-    s.start_state = Be32(d + 8);
-    s.first_char_label = d[21];
-    s.instr_label = d[32];
-    s.initial_flag_state = Be16(d + 34);
+    s.start_state = Be32(d + subnet_offset::kStartState);
+    s.first_char_label = d[subnet_offset::kFirstCharLabel];
+    s.instr_label = d[subnet_offset::kInstrLabel];
+    s.initial_flag_state = Be16(d + subnet_offset::kInitialFlagState);
     if (s.start_state >= h.network_size) return VTM_ERR_BAD_FILE;
   }
   return 0;
@@ -145,13 +141,14 @@ int ResolveNamedTables(VtmFsmRec* fsm) {
     const uint8_t* r = TableItem(fsm, directory[i], kNamedTableRecordBytes);
     if (r == nullptr) return VTM_ERR_BAD_FILE;
     NamedTable& t = fsm->named_tables[i];
-    t.name = Be16(r);
+    namespace o = named_table_offset;
+    t.name = Be16(r + o::kName);
     t.members = {};
-    uint16_t members = Be16(r + 2);
-    uint32_t count = Be16(r + 6);
+    uint16_t members = Be16(r + o::kMembers);
+    uint32_t count = Be16(r + o::kCount);
     if ((members != 0 && !CountedArray(fsm, members, &t.members)) ||
-        !FixedArray(fsm, Be16(r + 4), count, &t.keys) ||
-        !FixedArray(fsm, Be16(r + 8), count, &t.values)) {
+        !FixedArray(fsm, Be16(r + o::kKeys), count, &t.keys) ||
+        !FixedArray(fsm, Be16(r + o::kValues), count, &t.values)) {
       return VTM_ERR_BAD_FILE;
     }
   }

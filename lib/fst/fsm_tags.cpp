@@ -55,7 +55,7 @@ uint32_t TagNameHash(const char* name, std::size_t length) {
 
 int BuildTagTables(VtmFsmRec* fsm) {
   NamedTable tagmode;
-  if (!FsmFindNamedTable(fsm, "TAGMODE", &tagmode)) return 0;
+  if (!FsmFindNamedTable(fsm, kTagModeTable, &tagmode)) return 0;
   fsm->tagmode_members = tagmode.members;
   const uint32_t count = tagmode.keys.count;
 
@@ -115,7 +115,7 @@ const char* FsmTagName(const VtmFsmRec* fsm, uint16_t code) {
 
 int FsmListTags(const VtmFsmRec* fsm, uint16_t* codes, int capacity, char* text, int size) {
   NamedTable tagmode;
-  if (fsm->tag_code_by_name == nullptr || !FsmFindNamedTable(fsm, "TAGMODE", &tagmode)) {
+  if (fsm->tag_code_by_name == nullptr || !FsmFindNamedTable(fsm, kTagModeTable, &tagmode)) {
     return 0;
   }
   if (codes == nullptr || capacity < 0) capacity = 0;

@@ -69,7 +69,7 @@ int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOption
     if (static_cast<int64_t>(escapes) + used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
     PutSymbol(out, &used, base, escapes, esc, escapes_after);
   }
-  const bool eos = options.eos && fsm->eos_code != 1;
+  const bool eos = options.eos && fsm->eos_code != kNoLabel;
   // The per-symbol thresholds above always leave room for the end codes; only a text
   // with nothing to code can meet a buffer too small for them.
   if (used + int{eos} + int{options.closing_sep} + 1 > size) return VTM_ERR_OUTPUT_TOO_LONG;

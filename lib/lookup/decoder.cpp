@@ -48,8 +48,8 @@ int PutSymbol(DecodeState& d, uint32_t y, uint32_t pending, bool stop_at_eos,
     d.pos += static_cast<int>(length);
     d.out[d.pos++] = ']';
   } else {
-    const int64_t ordinal =
-        (static_cast<int64_t>(y) - fsm->header.label_base) / 4 + static_cast<int64_t>(pending);
+    const int64_t ordinal = (static_cast<int64_t>(y) - fsm->header.label_base) / kCodeStep +
+                            static_cast<int64_t>(pending);
     // An ordinal outside the table only comes from a damaged transducer.
     const bool known = ordinal >= 0 && fsm->symbol_chars.has(static_cast<uint32_t>(ordinal));
     d.out[d.pos++] =

@@ -16,8 +16,6 @@ namespace {
 // made with 0 there, so a continue call on a fresh or finished buffer finds nothing.
 constexpr uint32_t kSuspended = 0x45585044u;  // "EXPD"
 
-constexpr int kExpandFunction = 1;
-
 uint32_t NonNegative(int value) {
   return value < 0 ? 0u : static_cast<uint32_t>(value);
 }
@@ -41,7 +39,7 @@ int ExpandPartialWord(const char* text, char* output, int output_size, VtmLookup
   buffer->result_count = 0;
   if (int code = CheckObject(fsm); code != 0) return code;
   if (output_size < 0) return VTM_ERR_INVALID_NUMBER;
-  const int subnet = FsmFunctionSubnet(fsm, kExpandFunction);
+  const int subnet = FsmFunctionSubnet(fsm, kFunctionExpansion);
   if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
 
   ExpandState state;

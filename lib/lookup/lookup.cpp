@@ -28,25 +28,25 @@ struct ModeRow {
 bool ModeRowOf(int mode, ModeRow* row) {
   switch (mode) {
     case 2:
-      *row = {12, false, kOutAll, VTM_DICT_FORM | VTM_DICT_TAGS, true, true, 1};
+      *row = {kFunctionAnalysis, false, kOutAll, VTM_DICT_FORM | VTM_DICT_TAGS, true, true, 1};
       return true;
     case 3:
-      *row = {27, false, kOutAll, VTM_DICT_FORM, false, true, 0};
+      *row = {kFunctionStemming, false, kOutAll, VTM_DICT_FORM, false, true, 0};
       return true;
     case 5:
-      *row = {27, false, kOutFirst, 0, false, true, 0};
+      *row = {kFunctionStemming, false, kOutFirst, 0, false, true, 0};
       return true;
     case 7:
-      *row = {27, false, kOutShortest, 0, false, true, 0};
+      *row = {kFunctionStemming, false, kOutShortest, 0, false, true, 0};
       return true;
     case 8:
-      *row = {23, true, kOutAll, 0, true, false, 1};
+      *row = {kFunctionGeneration, true, kOutAll, 0, true, false, 1};
       return true;
     case 9:
-      *row = {27, true, kOutAll, 0, false, false, 0};
+      *row = {kFunctionStemming, true, kOutAll, 0, false, false, 0};
       return true;
     case 11:
-      *row = {28, false, kOutFirst, 0, false, true, 0};
+      *row = {kFunctionTokenizing, false, kOutFirst, 0, false, true, 0};
       return true;
     default:
       return false;
@@ -161,7 +161,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
     int r = m;
     if (m >= 0) {
       int subnet = FsmFunctionSubnet(fsm, row.function);
-      if (mode == 8 && subnet == kNoSubnet) subnet = FsmFunctionSubnet(fsm, 12);
+      if (mode == 8 && subnet == kNoSubnet) subnet = FsmFunctionSubnet(fsm, kFunctionAnalysis);
       if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
       WalkArgs args;
       args.input = coded;

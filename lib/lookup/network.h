@@ -19,10 +19,6 @@
 
 namespace vtm {
 
-inline constexpr uint8_t kFinalBit = 1;
-inline constexpr uint8_t kMoreBit = 2;
-inline constexpr uint8_t kCodeMask = 0xFC;
-
 // Upper bound on the alternatives that one scan of an arc list, operand list or class
 // list visits. A list holds at most one arc per code (64 codes); only a damaged network
 // whose alternatives refer back to each other comes near it.

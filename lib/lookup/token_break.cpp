@@ -13,7 +13,6 @@
 namespace vtm {
 namespace {
 
-constexpr int kTokenFunction = 28;
 constexpr uint32_t kStackEntries = 100;
 
 }  // namespace
@@ -24,7 +23,7 @@ int BreakToken(const char* coded_input, char* output, int output_size, int* offs
   if (coded_input == nullptr || output == nullptr) return VTM_ERR_NULL_OBJECT;
   if (output_size < 0 || offsets_capacity < 0) return VTM_ERR_INVALID_NUMBER;
   if (offsets == nullptr && offsets_capacity > 0) return VTM_ERR_NULL_OBJECT;
-  const int subnet = FsmFunctionSubnet(fsm, kTokenFunction);
+  const int subnet = FsmFunctionSubnet(fsm, kFunctionTokenizing);
   if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
   if (all_flag != 0 && all_flag != 1) return VTM_ERR_INVALID_FUNCTION;
 

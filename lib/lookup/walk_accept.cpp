@@ -113,8 +113,8 @@ int64_t ShortestScore(const VtmFsmRec* fsm, const uint8_t* codes, uint32_t lengt
     // Inside a tag run: the brackets and the tag's name, whose length is the word that
     // opens the name's entry in the symbol name table.
     score += 2;
-    const int64_t ordinal =
-        (static_cast<int64_t>(y) - fsm->header.label_base) / 4 + static_cast<int64_t>(e) * radix;
+    const int64_t ordinal = (static_cast<int64_t>(y) - fsm->header.label_base) / kCodeStep +
+                            static_cast<int64_t>(e) * radix;
     if (ordinal >= 0 && fsm->tagmode_members.has(static_cast<uint32_t>(ordinal))) {
       const uint32_t symbol_index = fsm->tagmode_members[static_cast<uint32_t>(ordinal)];
       if (fsm->symbol_names.has(symbol_index)) score += fsm->symbol_names[symbol_index];

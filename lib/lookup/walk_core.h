@@ -108,8 +108,8 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   uint32_t i = 0;                // input index
   uint32_t o = 0;                // work index (path length)
   uint32_t flags = subnet.initial_flag_state;
-  uint32_t aux_loc = 0;   // current exception of a generic table
-  uint8_t aux_label = 1;  // 1: none (code 0)
+  uint32_t aux_loc = 0;          // current exception of a generic table
+  uint8_t aux_label = kNoLabel;  // no exception
   uint64_t steps = 0;
   SilentGuard guard;
   // Scratch of the steps below (declared here so that the steps can be jump targets).
@@ -315,7 +315,7 @@ take_input:  // inverse walk: a second side taken as input
 
 gentable:  // lookup and inverse walks; (p, L) is the table label
   // The exception chain starts at the alternative after the table label's subtree.
-  if (!(L & kMoreBit) || !net.NextAlternative(p, &aux_loc, &aux_label)) aux_label = 1;
+  if (!(L & kMoreBit) || !net.NextAlternative(p, &aux_loc, &aux_label)) aux_label = kNoLabel;
   if (!net.NextLabel(p, &q, &g)) goto backtrack;
 gentable_entry:
   for (;;) {  // fillers: passed when they have more_bit, else the table ends here
@@ -341,8 +341,8 @@ gentable_entry:
 operand:
   for (uint32_t k = 0;; ++k) {
     const uint32_t x = static_cast<uint8_t>(L - label_base);
-    const uint32_t shift = (x >> 4) * 2;
-    const uint32_t value = (x >> 2) & 3;
+    const uint32_t shift = OperandFeature(static_cast<uint8_t>(x)) * 2;
+    const uint32_t value = OperandValue(static_cast<uint8_t>(x));
     const uint32_t current = (flags >> shift) & 3;
     if (value == 0 || current == value || current == 0) {
       if (L & kMoreBit) VTM_PUSH(kOperand, p, L, i, o);
@@ -387,7 +387,7 @@ backtrack:
       case kGentableExcepted:
         // The exception just used gives way to the next one in the chain.
         if (!(aux_label & kMoreBit) || !net.NextAlternative(aux_loc, &aux_loc, &aux_label)) {
-          aux_label = 1;
+          aux_label = kNoLabel;
         }
         [[fallthrough]];
       case kGentableUnexcepted:

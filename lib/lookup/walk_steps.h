@@ -24,7 +24,7 @@ VTM_INLINE bool TableEntry(const Network& net, uint8_t s, uint32_t table_at, uin
   uint32_t offset = s - s0;
   if ((code_flags & kCodeTableMax) && offset > net.At(u - 1)) return false;
   if (code_flags & kCodeTableSparse) {
-    offset = net.At(u - 1 - offset / 4);
+    offset = net.At(u - 1 - offset / kCodeStep);
     if (offset == 0) return false;
   }
   const uint8_t found = net.At(u + offset);

@@ -26,8 +26,8 @@ int WriteChain(const Network& net, uint32_t q, uint8_t label, uint16_t* out, int
 int WriteTableChains(const Network& net, uint8_t table_code, uint32_t t, uint8_t table_label,
                      uint16_t* out, int capacity, int* count) {
   uint32_t x = 0;
-  uint8_t xl = 1;
-  if (!(table_label & kMoreBit) || !net.NextAlternative(t, &x, &xl)) xl = 1;
+  uint8_t xl = kNoLabel;
+  if (!(table_label & kMoreBit) || !net.NextAlternative(t, &x, &xl)) xl = kNoLabel;
   uint32_t q;
   uint8_t g;
   if (!net.NextLabel(t, &q, &g)) return 0;
@@ -37,7 +37,7 @@ int WriteTableChains(const Network& net, uint8_t table_code, uint32_t t, uint8_t
       int r;
       if (code == (xl & kCodeMask)) {
         r = WriteChain(net, x, xl, out, capacity, count);
-        if (!(xl & kMoreBit) || !net.NextAlternative(x, &x, &xl)) xl = 1;
+        if (!(xl & kMoreBit) || !net.NextAlternative(x, &x, &xl)) xl = kNoLabel;
       } else {
         r = WriteChain(net, q, g, out, capacity, count);
       }

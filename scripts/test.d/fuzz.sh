@@ -18,7 +18,7 @@ clang++-14 -std=c++20 -O1 -g -Wall -Wextra \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -Iinclude -Ilib lib/*/*.cpp tests/fuzz/fuzz_load.cpp \
   -o "$work/fuzz_load"
-clang++-14 -std=c++20 -O1 -Wall -Wextra -I. compiler/file_writer.cpp \
+clang++-14 -std=c++20 -O1 -Wall -Wextra -I. -Ilib compiler/file_writer.cpp \
   tests/fuzz/fuzz_load_seeds.cpp -o "$work/fuzz_load_seeds"
 "$work/fuzz_load_seeds" "$work/corpus"
 

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   spec.named_tables.push_back(
       {"*DIACRITICS*", {}, {{"TB", 0x1400}, {"EOS", 0x1800}, {"EOF", 0x1C01}}});
   spec.named_tables.push_back({"TAGMODE", {0, 0, 5}, {{"Noun", 0x4000}, {"Pl", 0x4401}}});
-  spec.functions.assign(62, vtm::compiler::kNoSubnet);
+  spec.functions.assign(62, vtm::kNoSubnet);
   for (int f : {1, 12, 27, 28, 60, 61, 62}) spec.functions[f - 1] = 0;
   write("tags", spec);
 

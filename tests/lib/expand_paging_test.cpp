@@ -81,7 +81,7 @@ FsmPtr CompileExpansion(const std::string& att, const std::string& name) {
   std::string error;
   EXPECT_TRUE(compiler::ReadAtt(att, 0, t.get(), &error)) << error;
   compiler::BuildOptions options;
-  options.inputs.push_back({compiler::kFunctionExpansion, name, t});
+  options.inputs.push_back({kFunctionExpansion, name, t});
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   EXPECT_TRUE(compiler::BuildTransducer(options, &spec, &report, &error)) << error;

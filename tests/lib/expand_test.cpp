@@ -146,7 +146,7 @@ TEST(Expand, FailuresOfTheCall) {
   vtmFreeLookupBuffer(buffer);
 
   compiler::TransducerSpec spec = LookupSpec(TrieNetwork(Lexicon()));
-  spec.functions[0] = compiler::kNoSubnet;
+  spec.functions[0] = kNoSubnet;
   EXPECT_EQ(ExpandOnce(Build(spec).get(), "a", {}), VTM_ERR_INVALID_FUNCTION);
 
   ExpandCall small_input;

@@ -18,7 +18,7 @@ namespace {
 using compiler::PutU16;
 using compiler::PutU32;
 using compiler::PutU8;
-namespace ho = compiler::header_offset;
+namespace ho = header_offset;
 using test::LayOut;
 using test::LoadCode;
 
@@ -29,7 +29,7 @@ compiler::TransducerSpec RichSpec() {
   spec.copyright = "Rich\r\nfile";
   spec.named_tables.push_back({"TAGMODE", {0, 0, 0, 9}, {{"Noun", 0x4000}, {"Pl", 0x4401}}});
   spec.subnets.push_back({3, 64, 20, 5, {}});
-  spec.functions = {1, compiler::kNoSubnet, 0};
+  spec.functions = {1, kNoSubnet, 0};
   spec.near_states = {0, 1, 2};
   spec.far_states = {3, 0};
   spec.char_map.extra_records = 1;

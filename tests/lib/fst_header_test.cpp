@@ -18,7 +18,7 @@ namespace vtm {
 namespace {
 
 using compiler::PutU8;
-namespace ho = compiler::header_offset;
+namespace ho = header_offset;
 
 struct HeaderCloser {
   void operator()(VtmHeaderRec* h) const { vtm_free_header(h); }

@@ -10,7 +10,7 @@ namespace {
 using compiler::PutU16;
 using compiler::PutU32;
 using compiler::PutU8;
-namespace ho = compiler::header_offset;
+namespace ho = header_offset;
 using test::BasicSpec;
 using test::LayOut;
 using test::LoadCode;

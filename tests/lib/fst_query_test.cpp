@@ -152,7 +152,7 @@ TEST(FstQuery, BadHandlesAndArguments) {
 
 uint32_t Capabilities(std::initializer_list<int> functions, int count = 70) {
   compiler::TransducerSpec spec = BasicSpec();
-  spec.functions.assign(count, compiler::kNoSubnet);
+  spec.functions.assign(count, kNoSubnet);
   for (int f : functions) spec.functions[f - 1] = 0;
   test::FsmPtr fsm = OpenSpec(spec);
   EXPECT_EQ(vtmLexicalTransducerCapabilities(fsm.get()), vtm_fsm_capabilities(fsm.get()));
@@ -177,7 +177,7 @@ TEST(FstQuery, CapabilityWord) {
 TEST(FstQuery, FunctionSubnet) {
   compiler::TransducerSpec spec = BasicSpec();
   spec.subnets.push_back({1, 64, 20, 0, {}});
-  spec.functions = {1, compiler::kNoSubnet, 0};
+  spec.functions = {1, kNoSubnet, 0};
   test::FsmPtr fsm = OpenSpec(spec);
   EXPECT_EQ(FsmFunctionSubnet(fsm.get(), 1), 1);
   EXPECT_EQ(FsmFunctionSubnet(fsm.get(), 2), kNoSubnet) << "byte 255";

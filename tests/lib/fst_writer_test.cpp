@@ -7,7 +7,7 @@
 namespace vtm {
 namespace {
 
-namespace ho = compiler::header_offset;
+namespace ho = header_offset;
 
 uint32_t ReadBe(const std::vector<uint8_t>& b, std::size_t at, int width) {
   uint32_t v = 0;

@@ -82,7 +82,7 @@ TEST(LookupApi, ArgumentsAlphabetAndMissingFunctions) {
   EXPECT_EQ(vtmLookupByteString("ab", out, 1, 2, fsm.get()), VTM_ERR_OUTPUT_TOO_LONG);
   // A function the transducer lacks.
   compiler::TransducerSpec spec = LookupSpec({16, 0});
-  spec.functions[27 - 1] = compiler::kNoSubnet;
+  spec.functions[27 - 1] = kNoSubnet;
   FsmPtr no27 = Build(spec);
   EXPECT_EQ(vtmLookupByteString("ab", out, 64, 3, no27.get()), VTM_ERR_INVALID_FUNCTION);
   EXPECT_EQ(vtmLookupByteString("ab", out, 64, 2, no27.get()), 0);

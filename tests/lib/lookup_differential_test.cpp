@@ -27,7 +27,7 @@ test::FsmPtr Compile(const std::string& att, int round) {
   std::string error;
   EXPECT_TRUE(compiler::ReadAtt(att, 0, t.get(), &error)) << error;
   compiler::BuildOptions options;
-  options.inputs.push_back({compiler::kFunctionAnalysis, "random.att", t});
+  options.inputs.push_back({kFunctionAnalysis, "random.att", t});
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(options, &spec, &report, &error)) {

@@ -103,7 +103,7 @@ TEST(BreakToken, ArgumentsAndTheSplitOutput) {
   EXPECT_EQ(vtmBreakByteStringToken(coded, out, 7, offsets, 4, 0, fsm.get()),
             VTM_ERR_INTERNAL_BUFFER_TOO_SMALL);
   compiler::TransducerSpec spec = LookupSpec({16, Lb(C('a'), true), 0});
-  spec.functions[27] = compiler::kNoSubnet;
+  spec.functions[27] = kNoSubnet;
   EXPECT_EQ(vtmBreakByteStringToken(coded, out, 64, offsets, 4, 1, Build(spec).get()),
             VTM_ERR_INVALID_FUNCTION);
 }

@@ -2,12 +2,11 @@
 #include "support/fsm_fixtures.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 namespace vtm::test {
 
@@ -28,7 +27,7 @@ compiler::TransducerSpec BasicSpec() {
   spec.char_map.last = 'c';
   spec.char_map.entries = {64, 68, 72};
   spec.named_tables.push_back({"*DIACRITICS*", {}, {{"TB", 0x1400}, {"EOS", 0x1800}}});
-  spec.functions.assign(12, compiler::kNoSubnet);
+  spec.functions.assign(12, kNoSubnet);
   spec.functions[11] = 0;
   spec.subnets.push_back({0, 64, 20, 0, {}});
   spec.network = {16, 0};

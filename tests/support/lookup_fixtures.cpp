@@ -59,7 +59,7 @@ compiler::TransducerSpec LookupSpec(std::vector<uint8_t> network) {
                                 {"Pl", (kNoun << 8) | 1},
                                 {LongTagName(), kLong << 8}}});
 
-  spec.functions.assign(28, compiler::kNoSubnet);
+  spec.functions.assign(28, kNoSubnet);
   for (int f : {1, 12, 27, 28}) spec.functions[f - 1] = 0;
   spec.subnets.push_back({0, kFirstChar, kInstr, 0, {}});
   spec.network = std::move(network);
