@@ -56,7 +56,7 @@ void BM_LookupByteString(benchmark::State& state) {
   int64_t found = 0;
   for (auto _ : state) {
     const std::string& w = lex.queries[k++ % lex.queries.size()];
-    found += vtmLookupByteString(w.c_str(), out, sizeof out, 3, lex.fsm);
+    found += vtmLookupByteString(w.c_str(), out, sizeof out, VTM_MODE_STEM, lex.fsm);
   }
   state.SetItemsProcessed(state.iterations());
   state.counters["found"] =

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "subcommands.h"
+#include "vtmrt.h"
 #include "word_command.h"
 
 namespace vtm::cli {
@@ -14,7 +15,7 @@ void AddGenerateCommand(CLI::App& app, int* status) {
                       kWordIoHelp);
   AddWordOptions(cmd, args.get());
   // Generation: function 23 of the transducer, or analysis run backwards without it.
-  cmd->callback([args, status] { *status = RunWordCommand("generate", *args, 8); });
+  cmd->callback([args, status] { *status = RunWordCommand("generate", *args, VTM_MODE_GENERATE); });
 }
 
 }  // namespace vtm::cli

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "subcommands.h"
+#include "vtmrt.h"
 #include "word_command.h"
 
 namespace vtm::cli {
@@ -16,10 +17,10 @@ struct LookupArgs {
 
 // Command-line mode names and the library's lookup modes they stand for.
 const std::map<std::string, int> kModes = {
-    {"analyze", 2},   // analysis, function 12; the client dictionary first
-    {"stem", 3},      // function 27, every result; the client dictionary first
-    {"first", 5},     // function 27, the first result only
-    {"shortest", 7},  // function 27, the shortest result only
+    {"analyze", VTM_MODE_ANALYZE},
+    {"stem", VTM_MODE_STEM},
+    {"first", VTM_MODE_STEM_FIRST},
+    {"shortest", VTM_MODE_STEM_SHORTEST},
 };
 
 }  // namespace
@@ -38,7 +39,7 @@ void AddLookupCommand(CLI::App& app, int* status) {
                   "the analyze and stem modes: a word found there gets the entries' values");
   cmd->callback([args, status] {
     int mode = kModes.at(args->mode);
-    if (!args->words.dict.empty() && mode != 2 && mode != 3) {
+    if (!args->words.dict.empty() && mode != VTM_MODE_ANALYZE && mode != VTM_MODE_STEM) {
       std::fprintf(stderr, "vtm lookup: --dict is consulted in the analyze and stem modes only\n");
       *status = kExitUsage;
       return;

@@ -133,14 +133,21 @@ static_assert(sizeof(VtmBacktrackEntry) == 28, "VtmBacktrackEntry is 28 bytes");
 _Static_assert(sizeof(VtmBacktrackEntry) == 28, "VtmBacktrackEntry is 28 bytes");
 #endif
 
+/* Lookup modes of vtm_lookup_with_transduction and vtmLookupByteString. Any other
+ * value gives VTM_ERR_INVALID_FUNCTION. */
+#define VTM_MODE_ANALYZE 2        /* function 12, every result; tags allowed; dictionary first */
+#define VTM_MODE_STEM 3           /* function 27, every result; dictionary first */
+#define VTM_MODE_STEM_FIRST 5     /* function 27, the first result */
+#define VTM_MODE_STEM_SHORTEST 7  /* function 27, the shortest result */
+#define VTM_MODE_GENERATE 8       /* inverse walk of function 23, else 12; tags allowed */
+#define VTM_MODE_STEM_INVERSE 9   /* inverse walk of function 27 */
+#define VTM_MODE_TOKENIZE 11      /* function 28, the first result */
+
 /* Looks `input` up (`input_length` bytes, or 2147483647 for a NUL-terminated text) and
  * writes the results as consecutive NUL-terminated texts into `output`; returns their
- * count or a negative code. Modes: 2 analysis (function 12, tags allowed, the client
- * dictionary first), 3 lookup through function 27 (dictionary first), 5 first result,
- * 7 shortest result, 8 generation (inverse walk; function 23, else 12; tags allowed),
- * 9 inverse through function 27, 11 first result through function 28. A word with a
- * character outside the alphabet has no results (except in mode 11: -10). `dict` may be
- * NULL; `reserved` is not read. */
+ * count or a negative code. `mode` is one of VTM_MODE_*. A word with a character outside
+ * the alphabet has no results (except in VTM_MODE_TOKENIZE: -10). `dict` may be NULL;
+ * `reserved` is not read. */
 VTMRT_API int vtm_lookup_with_transduction(const char *input, int input_length, char *output,
                                            int output_size, int mode, VtmFsm fsm,
                                            VtmClientDict dict, int reserved);

@@ -27,25 +27,25 @@ struct ModeRow {
 
 bool ModeRowOf(int mode, ModeRow* row) {
   switch (mode) {
-    case 2:
+    case VTM_MODE_ANALYZE:
       *row = {kFunctionAnalysis, false, kOutAll, VTM_DICT_FORM | VTM_DICT_TAGS, true, true, 1};
       return true;
-    case 3:
+    case VTM_MODE_STEM:
       *row = {kFunctionStemming, false, kOutAll, VTM_DICT_FORM, false, true, 0};
       return true;
-    case 5:
+    case VTM_MODE_STEM_FIRST:
       *row = {kFunctionStemming, false, kOutFirst, 0, false, true, 0};
       return true;
-    case 7:
+    case VTM_MODE_STEM_SHORTEST:
       *row = {kFunctionStemming, false, kOutShortest, 0, false, true, 0};
       return true;
-    case 8:
+    case VTM_MODE_GENERATE:
       *row = {kFunctionGeneration, true, kOutAll, 0, true, false, 1};
       return true;
-    case 9:
+    case VTM_MODE_STEM_INVERSE:
       *row = {kFunctionStemming, true, kOutAll, 0, false, false, 0};
       return true;
-    case 11:
+    case VTM_MODE_TOKENIZE:
       *row = {kFunctionTokenizing, false, kOutFirst, 0, false, true, 0};
       return true;
     default:
