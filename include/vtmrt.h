@@ -252,6 +252,45 @@ VTMRT_API VtmHeader vtmMakeHeader(const char *path);
 VTMRT_API void vtmFreeHeader(VtmHeader header);
 VTMRT_API int vtmCompareHeader(const void *a, const void *b);
 
+/* ---- Grouper ------------------------------------------------------------ */
+/* A grouper brackets a tagged sentence into phrases with a grouping transducer
+ * (function 62 for the sentence, 63 for the sub-pass inside "np" groups). Bracket tags
+ * of the transducer ("(np" opens, ")np" closes) become labels ("np"). */
+typedef struct VtmGrouperRec *VtmGrouper;
+
+/* One group found by vtm_group. */
+typedef struct VtmGroup {
+  int32_t first_token; /* index of the group's first token */
+  int32_t token_count; /* tokens spanned (blank and continuation tokens included); -1: never
+                          closed */
+  int32_t name_offset; /* offset of the label's zero-terminated text in the name area */
+} VtmGroup;
+#ifdef __cplusplus
+static_assert(sizeof(VtmGroup) == 12, "VtmGroup is three 32-bit words");
+#else
+_Static_assert(sizeof(VtmGroup) == 12, "VtmGroup is three 32-bit words");
+#endif
+
+#define VTM_GROUP_SUBGROUPS 1 /* also group inside every "np" group of 2 tokens or more */
+#define VTM_GROUP_SORT 2      /* with VTM_GROUP_SUBGROUPS: records by start, longer first */
+
+/* Makes a grouper on a transducer that serves function 62 (the transducer is not owned
+ * and must stay open while the grouper is used). Error objects: VTM_ERR_NULL_OBJECT,
+ * the transducer's own when it is one, VTM_ERR_INVALID_FUNCTION, VTM_ERR_NO_MEMORY (also
+ * for more than 256 bracket tags). */
+VTMRT_API VtmGrouper vtm_make_grouper(VtmFsm fsm);
+VTMRT_API void vtm_free_grouper(VtmGrouper grouper);
+/* Groups the `count` tags in `tags` (consecutive zero-terminated strings; an empty tag or
+ * one starting with "_" is a blank or multi-word-continuation token that the transducer
+ * does not see). Writes at most `capacity` records and their labels into `names`
+ * (`names_size` bytes) and returns the number of records. A full record array or name
+ * area is not an error: the records of the transducer result in which it happened are
+ * left out. Failures: VTM_ERR_NULL_OBJECT, VTM_ERR_INVALID_NUMBER,
+ * VTM_ERR_INVALID_FUNCTION, VTM_ERR_CHAR_NOT_IN_ALPHABET (unknown tag),
+ * VTM_ERR_INVALID_FSM (no path), VTM_ERR_NO_MEMORY. Flags: VTM_GROUP_*. */
+VTMRT_API int vtm_group(const char *tags, int count, int flags, VtmGroup *records, int capacity,
+                        char *names, int names_size, VtmGrouper grouper);
+
 #ifdef __cplusplus
 }
 #endif

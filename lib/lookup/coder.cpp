@@ -9,20 +9,6 @@ namespace {
 
 inline constexpr int kMaxTagName = 61;
 
-// Writes one symbol (base code and `escapes` escape codes) in the transducer's order.
-inline void PutSymbol(uint8_t* out, int* used, uint32_t base, uint32_t escapes, uint8_t esc,
-                      bool escapes_after) {
-  int at = *used;
-  if (!escapes_after) {
-    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
-    out[at++] = static_cast<uint8_t>(base);
-  } else {
-    out[at++] = static_cast<uint8_t>(base);
-    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
-  }
-  *used = at;
-}
-
 }  // namespace
 
 int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOptions options,

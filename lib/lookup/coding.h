@@ -61,4 +61,19 @@ inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* e
   return true;
 }
 
+// Writes one symbol (base code and `escapes` escape codes) at out + *used, escapes
+// before the base or, with code_flags bit 7 (`escapes_after`), after it.
+inline void PutSymbol(uint8_t* out, int* used, uint32_t base, uint32_t escapes, uint8_t esc,
+                      bool escapes_after) {
+  int at = *used;
+  if (!escapes_after) {
+    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+    out[at++] = static_cast<uint8_t>(base);
+  } else {
+    out[at++] = static_cast<uint8_t>(base);
+    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+  }
+  *used = at;
+}
+
 }  // namespace vtm
