@@ -29,7 +29,7 @@ int SubPasses(const VtmGrouperRec* grouper, const char* tags, VtmGroup* records,
     // Sentence-pass records are in the order their groups opened, ascending by first
     // token, so the cursor only moves forward.
     for (; cursor < group.first_token; ++cursor) tag += std::strlen(tag) + 1;
-    const GroupPass pass{tag,        group.token_count, cursor, kSubgroupFunction,
+    const GroupPass pass{tag,        group.token_count, cursor, kFunctionGrouper2,
                          records,    capacity,          total,  names,
                          names_size, name_offset};
     total = RunGroupPass(grouper, pass);
@@ -47,8 +47,8 @@ int Group(const char* tags, int count, int flags, VtmGroup* records, int capacit
   if (int code = CheckObject(grouper); code != 0) return code;
   if (count < 0 || capacity < 0 || names_size < 0) return VTM_ERR_INVALID_NUMBER;
   flags &= 0xFF;
-  const GroupPass sentence{tags,     count, 0,     kGroupFunction, records,
-                           capacity, 0,     names, names_size,     0};
+  const GroupPass sentence{tags,     count, 0,     kFunctionGrouper, records,
+                           capacity, 0,     names, names_size,       0};
   int total = RunGroupPass(grouper, sentence);
   if (total < 0 || (flags & VTM_GROUP_SUBGROUPS) == 0) return total;
   total = SubPasses(grouper, tags, records, capacity, names, names_size, total);

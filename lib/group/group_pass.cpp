@@ -188,7 +188,7 @@ int ParseResults(const VtmGrouperRec* grouper, const GroupPass& pass, PassAreas&
                  const uint8_t* input, const uint8_t* results, int result_count) {
   Parse s{grouper,    &pass,      areas.skip(),    areas.continuation(),
           pass.total, pass.total, pass.name_offset};
-  const bool subpass = pass.function == kSubgroupFunction;
+  const bool subpass = pass.function == kFunctionGrouper2;
   for (int k = 0; k < result_count; ++k) {
     if (k > 0) {
       s.name_offset =
@@ -220,7 +220,7 @@ int RunGroupPass(const VtmGrouperRec* grouper, const GroupPass& pass) {
   const VtmFsmRec* fsm = grouper->fsm;
   const int subnet = FsmFunctionSubnet(fsm, pass.function);
   if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
-  const bool subpass = pass.function == kSubgroupFunction;
+  const bool subpass = pass.function == kFunctionGrouper2;
   PassAreas areas;
   if (!areas.Start(static_cast<uint32_t>(pass.count))) return VTM_ERR_NO_MEMORY;
   for (;;) {

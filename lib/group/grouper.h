@@ -13,9 +13,7 @@ namespace vtm {
 inline constexpr int kMaxGroupLabels = 256;
 // A label whose name is longer than this is never matched by the parse.
 inline constexpr std::size_t kMaxLabelName = 30;
-// Functions of the grouping transducer.
-inline constexpr int kGroupFunction = 62;
-inline constexpr int kSubgroupFunction = 63;
+// Capability bit of a transducer that serves function 62.
 inline constexpr uint32_t kGroupingCapability = 0x100;
 
 }  // namespace vtm
@@ -41,7 +39,8 @@ struct GroupPass {
   const char* tags;  // tag of token t0, then the following ones
   int count;         // tokens in the pass
   int t0;            // index of the pass's first token in the caller's list
-  int function;      // 62 (sentence pass, first path) or 63 (sub-pass, every path)
+  int function;      // kFunctionGrouper (sentence pass, first path) or kFunctionGrouper2
+                     // (sub-pass, every path)
   VtmGroup* records;
   int capacity;
   int total;  // records stored before the pass

@@ -141,7 +141,7 @@ TEST(GroupPass, LongSentencesGrowTheWorkAreasAndGiveEveryGroup) {
   auto att = std::make_shared<compiler::AttTransducer>();
   std::string error;
   ASSERT_TRUE(compiler::ReadAtt(WrapEveryA(), 0, att.get(), &error)) << error;
-  options.inputs.push_back({compiler::kFunctionGrouper, "62", att});
+  options.inputs.push_back({kFunctionGrouper, "62", att});
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   ASSERT_TRUE(compiler::BuildTransducer(options, &spec, &report, &error)) << error;

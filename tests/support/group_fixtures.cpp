@@ -52,10 +52,10 @@ FsmPtr BuildGrouping(const Paths& sentence, const Paths& inner,
   for (const std::string& tag : extra_tags) first.push_back("zzz " + tag);
   compiler::BuildOptions options;
   if (!first.empty()) {
-    options.inputs.push_back({compiler::kFunctionGrouper, "62", Att(PathsAtt(first))});
+    options.inputs.push_back({kFunctionGrouper, "62", Att(PathsAtt(first))});
   }
   if (!inner.empty()) {
-    options.inputs.push_back({compiler::kFunctionGrouper2, "63", Att(PathsAtt(inner))});
+    options.inputs.push_back({kFunctionGrouper2, "63", Att(PathsAtt(inner))});
   }
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
