@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "chunk_build.h"
 #include "cp1252.h"
 #include "subcommands.h"
 #include "transducer_builder.h"
@@ -32,6 +33,7 @@ struct BuildArgs {
   bool verbose = false;
   int label_base = 0;
   int table_arcs = 12;
+  std::string chunk_grammar, chunk_subgrammar, tags_file;  // functions 62, 63 from grammars
 };
 
 bool ReadText(const std::string& path, std::string* text, std::string* error) {
@@ -118,7 +120,13 @@ int RunBuild(const BuildArgs& args) {
     if (!files.emplace(static_cast<int>(f), spec.substr(eq + 1)).second)
       return usage("function " + std::to_string(f) + " is given twice");
   }
-  if (files.empty()) return usage("no input: give at least one function's AT&T file");
+  const bool chunks = !args.chunk_grammar.empty() || !args.chunk_subgrammar.empty();
+  if (files.empty() && !chunks) return usage("no input: give at least one function's AT&T file");
+  if ((!args.chunk_grammar.empty() && files.count(kFunctionGrouper)) ||
+      (!args.chunk_subgrammar.empty() && files.count(kFunctionGrouper2)))
+    return usage("a chunk grammar and an AT&T file are given for the same function");
+  if (chunks && args.tags_file.empty())
+    return usage("chunk grammars need the tag list (--tags FILE)");
 
   compiler::BuildOptions options;
   options.language = static_cast<uint8_t>(args.language);
@@ -163,6 +171,18 @@ int RunBuild(const BuildArgs& args) {
       it = loaded.emplace(path, att).first;
     }
     options.inputs.push_back({f, path == "-" ? "stdin" : path, it->second});
+  }
+
+  if (chunks) {
+    std::vector<std::string> tags;
+    if (!ReadTagList(args.tags_file, &tags, &error)) return fail(error);
+    for (const auto& [f, path] : {std::pair{kFunctionGrouper, args.chunk_grammar},
+                                  std::pair{kFunctionGrouper2, args.chunk_subgrammar}}) {
+      if (path.empty()) continue;
+      std::shared_ptr<compiler::AttTransducer> att;
+      if (!CompileChunkGrammar(path, tags, &att, &error)) return fail(error);
+      options.inputs.push_back({f, path, att});
+    }
   }
 
   compiler::TransducerSpec spec;
@@ -223,6 +243,12 @@ void AddBuildCommand(CLI::App& app, int* status) {
                   "AT&T file for function 62 (grouper)");
   cmd->add_option("--grouper-second", args->files[kFunctionGrouper2],
                   "AT&T file for function 63 (second grouper)");
+  cmd->add_option("--chunk-grammar", args->chunk_grammar,
+                  "Chunk grammar (NLTK RegexpParser chunk rules) for function 62 (grouper)");
+  cmd->add_option("--chunk-subgrammar", args->chunk_subgrammar,
+                  "Chunk grammar for function 63 (groups inside np groups)");
+  cmd->add_option("--tags", args->tags_file,
+                  "Tag list of the chunk grammars (one tag per line)");
   cmd->add_option("-f,--function", args->function_specs,
                   "NUMBER=FILE: AT&T file for any function number (repeatable)");
   cmd->add_option("--section", args->section,

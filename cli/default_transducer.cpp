@@ -30,9 +30,15 @@ std::vector<std::string> DefaultTransducerCandidates() {
 }
 
 std::string FindDefaultTransducer() {
+  return FindDefaultData(kDefaultTransducerName);
+}
+
+std::string FindDefaultData(const std::string& name) {
   std::error_code error;
-  for (const std::string& place : DefaultTransducerCandidates())
+  for (const std::string& candidate : DefaultTransducerCandidates()) {
+    const std::string place = (std::filesystem::path(candidate).parent_path() / name).string();
     if (std::filesystem::is_regular_file(place, error)) return place;
+  }
   return "";
 }
 

@@ -17,4 +17,7 @@ std::vector<std::string> DefaultTransducerCandidates();
 // The first candidate that exists, or "" when none does.
 std::string FindDefaultTransducer();
 
+// The same search for another bundled data file (e.g. "english-chunks.vtm").
+std::string FindDefaultData(const std::string& name);
+
 }  // namespace vtm::cli

@@ -13,6 +13,7 @@ constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddLookupCommand,
     vtm::cli::AddGenerateCommand,
     vtm::cli::AddCompleteCommand,
+    vtm::cli::AddGroupCommand,
 };
 
 std::string LibraryVersion() {

