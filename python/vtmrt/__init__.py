@@ -1,0 +1,77 @@
+"""vtmrt: morphological analysis, generation and completion with compiled lexical
+transducers, from Python.
+
+    import vtmrt
+    with vtmrt.Transducer() as en:          # the bundled English transducer
+        en.analyze("houses")                 # ['house[n][pl]']
+        en.analyze_many(["the", "cats"])     # one list per word
+        en.generate("house[n][pl]")          # ['houses']
+        for word in en.complete("hous", max=7):
+            print(word)
+
+Text is str in and out (Windows-1252 inside the library). Failures raise
+subclasses of vtmrt.Error (see vtmrt.errors). Walks release the GIL.
+"""
+
+from __future__ import annotations
+
+import enum
+
+from ._vtmrt import Completion, Transducer, error_message, library_version
+from .errors import (
+    ArgumentError,
+    ArgumentTypeError,
+    CapacityError,
+    ClosedError,
+    DictionaryError,
+    EncodingError,
+    Error,
+    FileError,
+    InternalError,
+    NoMemoryError,
+    TaggerError,
+    TextError,
+    TokenizerError,
+    UnsupportedError,
+)
+from ._data import default_transducer
+
+__all__ = [
+    "Transducer",
+    "Completion",
+    "Capability",
+    "library_version",
+    "error_message",
+    "default_transducer",
+    "Error",
+    "FileError",
+    "NoMemoryError",
+    "ArgumentError",
+    "ArgumentTypeError",
+    "ClosedError",
+    "TextError",
+    "EncodingError",
+    "UnsupportedError",
+    "CapacityError",
+    "DictionaryError",
+    "TokenizerError",
+    "TaggerError",
+    "InternalError",
+]
+
+
+class Capability(enum.IntFlag):
+    """Bits of Transducer.capabilities: which functions the transducer offers.
+
+    Analysis (function 12) sets ANALYSIS and LOOKUP; stemming (27) sets STEMMING and
+    INVERSION; tagging needs both tagger functions (60 and 61).
+    """
+
+    ANALYSIS = 0x001
+    STEMMING = 0x002
+    TOKENIZING = 0x004
+    LOOKUP = 0x008
+    TAGGING = 0x010
+    INVERSION = 0x040
+    EXPANSION = 0x080
+    GROUPING = 0x100
