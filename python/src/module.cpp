@@ -61,6 +61,10 @@ ClosedError.
 PYBIND11_MODULE(_vtmrt, m) {
   m.doc() = "Extension module of the vtmrt package; use the package `vtmrt`.";
   vtm_init_library();
+  // The signatures are written into the docstrings with the Python types (pybind11
+  // would show its own handle types).
+  pyb::options options;
+  options.disable_function_signatures();
 
   m.def(
       "library_version",
@@ -69,9 +73,9 @@ PYBIND11_MODULE(_vtmrt, m) {
         vtm_library_version(text, sizeof text);
         return std::string(text);
       },
-      "The runtime library's version text.");
+      "library_version() -> str\n\nThe runtime library's version text.");
   m.def("error_message", &vtm::py::LibraryMessage, pyb::arg("code"),
-        "The library's message for an error code.");
+        "error_message(code: int) -> str\n\nThe library's message for an error code.");
 
   pyb::class_<Completion, std::unique_ptr<Completion>>(
       m, "Completion", R"(Iterator over the words that complete a fragment.
@@ -80,32 +84,39 @@ Made by Transducer.complete(). It pages through the library's expansion with a
 buffer of its own, so a long result list is never held whole. One Completion may
 be advanced from several threads (one step at a time); close() frees its buffer.)")
       .def("__iter__", [](pyb::object self) { return self; })
-      .def("__next__", &Completion::Next)
+      .def("__next__", &Completion::Next, "__next__() -> str")
       .def("close", &Completion::Close,
-           "Frees the lookup buffer; iterating afterwards raises ClosedError.")
+           "close() -> None\n\nFrees the lookup buffer; iterating afterwards raises ClosedError.")
       .def("__enter__", [](pyb::object self) { return self; })
       .def("__exit__", [](Completion& self, pyb::args) { self.Close(); });
+  m.attr("Completion").attr("__module__") = "vtmrt";
 
   pyb::class_<Transducer, std::shared_ptr<Transducer>>(m, "Transducer", kTransducerDoc)
-      .def(pyb::init<pyb::object>(), pyb::arg("path") = pyb::none())
+      .def(pyb::init<pyb::object>(), pyb::arg("path") = pyb::none(),
+           "__init__(path: str | bytes | os.PathLike | None = None) -> None")
       .def(
           "analyze",
           [](Transducer& t, pyb::handle word) { return t.Lookup(word, VTM_MODE_ANALYZE, "word"); },
           pyb::arg("word"),
-          "Analyses of a word, such as ['house[n][pl]'] for 'houses'; [] when the word is\n"
+          "analyze(word: str) -> list[str]\n\nAnalyses of a word, such as ['house[n][pl]'] for "
+          "'houses'; [] when the word is\n"
           "unknown. Tags are written in square brackets.")
       .def(
           "stem",
           [](Transducer& t, pyb::handle word) { return t.Lookup(word, VTM_MODE_STEM, "word"); },
-          pyb::arg("word"), "Stems of a word (the transducer's stemming function, 27).")
+          pyb::arg("word"),
+          "stem(word: str) -> list[str]\n\nStems of a word (the transducer's stemming function, "
+          "27).")
       .def(
           "generate",
           [](Transducer& t, pyb::handle analysis) {
             return t.Lookup(analysis, VTM_MODE_GENERATE, "analysis");
           },
           pyb::arg("analysis"),
-          "Surface forms of an analysis such as 'house[n][pl]' (the inverse of analyze).")
+          "generate(analysis: str) -> list[str]\n\nSurface forms of an analysis such as "
+          "'house[n][pl]' (the inverse of analyze).")
       .def("analyze_many", &Transducer::AnalyzeMany, pyb::arg("words"),
+           "analyze_many(words: Iterable[str]) -> list[list[str]]\n\n"
            "analyze() for every word of an iterable of str, as a list of lists, in one call:\n"
            "the GIL is released once for the whole batch.")
       .def(
@@ -118,14 +129,17 @@ be advanced from several threads (one step at a time); close() frees its buffer.
           },
           pyb::arg("fragment"), pyb::arg("skip") = 0, pyb::arg("min") = pyb::none(),
           pyb::arg("max") = pyb::none(),
-          "Iterator over the words of the lexicon that hold `fragment` after exactly `skip`\n"
+          "complete(fragment: str, skip: int = 0, min: int | None = None, max: int | None = None)"
+          " -> Completion\n\nIterator over the words of the lexicon that hold `fragment` after "
+          "exactly `skip`\n"
           "symbols (skip 0: the words that begin with it), in the transducer's order.\n"
           "A word's length counts its symbols; only words with min <= length < max are\n"
           "given (None: no limit). An empty fragment lists every word, whatever the skip;\n"
           "a fragment with a character the transducer does not know lists none. Needs the\n"
           "expansion function (Capability.EXPANSION).")
       .def("close", &Transducer::Close,
-           "Frees the transducer (after walks in other threads end). Idempotent.")
+           "close() -> None\n\nFrees the transducer (after walks in other threads end). "
+           "Idempotent.")
       .def_property_readonly("closed", &Transducer::closed, "True after close().")
       .def("__enter__", [](pyb::object self) { return self; })
       .def("__exit__", [](Transducer& self, pyb::args) { self.Close(); })
@@ -143,4 +157,5 @@ be advanced from several threads (one step at a time); close() frees its buffer.
         return std::string("<vtmrt.Transducer ") + (t.closed() ? "closed " : "") +
                std::string(pyb::str(pyb::repr(pyb::str(t.path())))) + ">";
       });
+  m.attr("Transducer").attr("__module__") = "vtmrt";
 }
