@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Runs inside the 32-bit Wine guest (a chroot or a virtual machine, see run-vm.sh): makes
+# the guest's 32-bit Wine prefix once, then runs test groups of a 32-bit Windows build
+# under 32-bit Wine with the build's own ctest.
+# Usage: guest-run.sh BUILD_DIR RESULT_FILE GROUP...
+#   groups: lib    the library's unit tests and the C header program (ctest label wine)
+#           tools  the administration programs: registry, service, shell, message box
+# RESULT_FILE gets a line "STEP STATUS SECONDS" as each step ends (steps: prefix and the
+# groups), then "end"; the output of each group's ctest run is in BUILD_DIR/guest/.
+set -uo pipefail
+build=$1 result=$2
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+template=/opt/vtm-wine/win32
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp/home TMPDIR=/tmp LANG=C.UTF-8
+mkdir -p "$HOME" "$build/guest"
+: >"$result"
+
+# step NAME COMMAND...: runs one step and records its status and time.
+step() {
+  local name=$1 t0=$SECONDS status=0
+  shift
+  "$@" || status=$?
+  echo "$name $status $((SECONDS - t0))" >>"$result"
+  echo "-- guest: $name: status $status after $((SECONDS - t0)) s"
+  return "$status"
+}
+
+# The prefix is made once per guest and kept in it; the tests use copies.
+make_prefix() {
+  rm -rf "$template.new" &&
+    timeout -k 10 900 "$here/../../tests/windows/tools/make_template_prefix.sh" \
+      "$template.new" i386 &&
+    mv "$template.new" "$template"
+}
+
+run_group() {  # run_group NAME: the group's tests, its output in $build/guest/NAME.log
+  local regex
+  case "$1" in
+    lib) regex='^(vtmrt_tests_shard[0-9]+|c_header_test)$' ;;
+    tools) regex='^(wine_template_prefix|instconf_wine|srvlaunch_wine|envreport_wine)$' ;;
+    *) echo "guest-run.sh: unknown group $1" >&2; return 2 ;;
+  esac
+  rm -rf /tmp/vtm-wine && mkdir -p /tmp/vtm-wine && cp -a "$template" /tmp/vtm-wine/win32 &&
+    WINEPREFIX=/tmp/vtm-wine/win32 VTM_WINE_TEMPLATE=$template \
+      timeout -k 10 "${VTM_GUEST_GROUP_LIMIT:-1500}" ctest --test-dir "$build" -L wine -R "$regex" -V --no-tests=error \
+      </dev/null >"$build/guest/$1.log" 2>&1
+  local status=$?
+  # The per-test verdicts, the test programs' own summaries and ctest's total.
+  sed 's/^[0-9]*: //' "$build/guest/$1.log" |
+    grep -E '^ *[0-9]+/[0-9]+ Test +#|\[  (PASSED|FAILED)  \]|^[0-9]+ passed, [0-9]+ failed|tests passed|tests failed'
+  [ "$status" -eq 0 ] || tail -n 40 "$build/guest/$1.log"
+  return "$status"
+}
+
+echo "-- guest: $(uname -m) kernel $(uname -r), $(/usr/lib/wine/wine --version 2>/dev/null)"
+if [ -f "$template/system.reg" ]; then
+  echo "prefix 0 cached" >>"$result"
+else
+  step prefix make_prefix || { echo end >>"$result"; exit 1; }
+fi
+overall=0
+for group in "$@"; do
+  step "$group" run_group "$group" || overall=1
+done
+echo end >>"$result"
+exit "$overall"
