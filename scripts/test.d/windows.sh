@@ -48,7 +48,7 @@ elif [ -n "${VTM_GUEST_VM:-}" ] || bash scripts/wine/runs-32bit.sh; then
   run_preset windows-x86 -LE wine
   as_root=()
   [ "$(id -u)" -ne 0 ] && as_root=(sudo --preserve-env=VTM_GUEST_VM,VTM_GUEST_CACHE,VTM_GUEST_MIRROR)
-  "${as_root[@]}" scripts/wine/run-vm.sh build/windows-x86
+  "${as_root[@]}" bash scripts/wine/run-vm.sh build/windows-x86
   wine_tests=AUTO
   run_preset windows-x64
 else
