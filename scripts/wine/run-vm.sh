@@ -93,9 +93,8 @@ run_vm() {
   [ -f "$guest/disk.prefix" ] || snapshot=off
   { printf 'exec'; printf ' %q' "${command[@]}"; echo; } >"$out/command"
   : >"$console"
-  # One processor: with two (multi-threaded emulation) the first 32-bit test program
-  # died at once on a page fault that it does not have elsewhere. Without SMAP: with it,
-  # this emulator faults the kernel on the return to every 32-bit Wine process.
+  # Without SMAP: with it, this emulator faults the kernel on the return to every 32-bit
+  # Wine process.
   qemu-system-x86_64 -accel tcg -cpu max,-smap -m 2048 -smp 1 \
     -nographic -no-reboot -nic none \
     -kernel "$guest/vmlinuz" -initrd "$guest/initrd.gz" \
