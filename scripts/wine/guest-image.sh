@@ -148,8 +148,8 @@ done
 halt_now() { echo "vtm-guest: $1"; sync; reboot -f; sleep 10; exit 1; }
 mount -t ext4 /dev/vda /newroot || halt_now "cannot mount the root disk"
 mkdir -p "/newroot$src"
-# cache=mmap: Wine maps the programs' files; without it the pages of a mapped file on
-# the share are not reliable (the 32-bit test program died reading its import table).
+# cache=mmap: Wine maps the programs' files, and 9p without a cache keeps no pages of
+# mapped files.
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=mmap src "/newroot$src" ||
   halt_now "cannot mount the shared tree at $src"
 mount -t tmpfs tmpfs /newroot/tmp
