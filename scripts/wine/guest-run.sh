@@ -7,13 +7,40 @@
 #           tools  the administration programs: registry, service, shell, message box
 # RESULT_FILE gets a line "STEP STATUS SECONDS" as each step ends (steps: prefix and the
 # groups), then "end"; the output of each group's ctest run is in BUILD_DIR/guest/.
+# RESULT_FILE and BUILD_DIR lie in the source tree this script is in.
 set -uo pipefail
 build=$1 result=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/../.." && pwd)
 template=/opt/vtm-wine/win32
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp/home TMPDIR=/tmp LANG=C.UTF-8
-mkdir -p "$HOME" "$build/guest"
+out=$build/guest
+
+# In the virtual machine the tree comes through 9p, and a large program that Wine maps
+# from there faults while loading (a small one does not). There the parts of the tree the
+# tests use (scripts, test sources, the build's programs and test lists) are copied to
+# the guest's own disk at the same path, and the results go straight back to the share.
+if [ "$(stat -f -c %T "$build")" = v9fs ]; then
+  # Temporary files on the disk: the machine's memory does not hold the prefix copies.
+  export TMPDIR=/var/tmp/vtm HOME=/var/tmp/vtm/home
+  rm -rf /var/tmp/vtm /var/tmp/tree
+  share=/mnt/share
+  mkdir -p "$share" /var/tmp/tree
+  mount --bind "$src" "$share"
+  (
+    cd "$share" &&
+      find "${build#"$src"/}" -name guest -prune -o \( -name '*.exe' -o -name '*.dll' -o \
+        -name CTestTestfile.cmake -o -name DartConfiguration.tcl \) -print |
+      tar -cf - scripts tests -T -
+  ) | tar -xf - -C /var/tmp/tree || { echo "guest-run.sh: cannot copy the tree" >&2; exit 1; }
+  mount --bind /var/tmp/tree "$src"
+  mkdir -p "$build/tests/tmp"
+  out=$share/${build#"$src"/}/guest
+  result=$share/${result#"$src"/}
+  echo "-- guest: programs and test lists copied from the share ($(du -sh /var/tmp/tree | cut -f1))"
+fi
+mkdir -p "$HOME" "$out"
 : >"$result"
 
 # step NAME COMMAND...: runs one step and records its status and time.
@@ -34,22 +61,23 @@ make_prefix() {
     mv "$template.new" "$template"
 }
 
-run_group() {  # run_group NAME: the group's tests, its output in $build/guest/NAME.log
+run_group() {  # run_group NAME: the group's tests, its output in $out/NAME.log
   local regex
   case "$1" in
     lib) regex='^(vtmrt_tests_shard[0-9]+|c_header_test)$' ;;
     tools) regex='^(wine_template_prefix|instconf_wine|srvlaunch_wine|envreport_wine)$' ;;
     *) echo "guest-run.sh: unknown group $1" >&2; return 2 ;;
   esac
-  rm -rf /tmp/vtm-wine && mkdir -p /tmp/vtm-wine && cp -a "$template" /tmp/vtm-wine/win32 &&
-    WINEPREFIX=/tmp/vtm-wine/win32 VTM_WINE_TEMPLATE=$template \
+  rm -rf "$TMPDIR/vtm-wine" && mkdir -p "$TMPDIR/vtm-wine" &&
+    cp -a "$template" "$TMPDIR/vtm-wine/win32" &&
+    WINEPREFIX=$TMPDIR/vtm-wine/win32 VTM_WINE_TEMPLATE=$template \
       timeout -k 10 "${VTM_GUEST_GROUP_LIMIT:-1500}" ctest --test-dir "$build" -L wine -R "$regex" -V --no-tests=error \
-      </dev/null >"$build/guest/$1.log" 2>&1
+      </dev/null >"$out/$1.log" 2>&1
   local status=$?
   # The per-test verdicts, the test programs' own summaries and ctest's total.
-  sed 's/^[0-9]*: //' "$build/guest/$1.log" |
+  sed 's/^[0-9]*: //' "$out/$1.log" |
     grep -E '^ *[0-9]+/[0-9]+ Test +#|\[  (PASSED|FAILED)  \]|^[0-9]+ passed, [0-9]+ failed|tests passed|tests failed'
-  [ "$status" -eq 0 ] || tail -n 40 "$build/guest/$1.log"
+  [ "$status" -eq 0 ] || tail -n 40 "$out/$1.log"
   return "$status"
 }
 

@@ -85,7 +85,8 @@ run_chroot() {  # run_chroot SECONDS
 disk_image() {
   [ -f "$guest/disk.img" ] && return 0
   rm -f "$guest/disk.img.new"
-  mkfs.ext4 -q -F -L vtmguest -d "$guest/root" "$guest/disk.img.new" 4G >/dev/null &&
+  # Sparse; room for the tests' copies of the 32-bit prefix (about 600 MB each).
+  mkfs.ext4 -q -F -L vtmguest -d "$guest/root" "$guest/disk.img.new" 10G >/dev/null &&
     mv "$guest/disk.img.new" "$guest/disk.img"
 }
 
@@ -97,7 +98,7 @@ run_vm() {
   # Without SMAP: with it, this emulator faults the kernel on the return to every 32-bit
   # Wine process. no_timer_check: on a busy host the emulated processor is too slow for
   # the kernel's check of the timer interrupt, which then stops the boot.
-  qemu-system-x86_64 -accel tcg -cpu max,-smap -m 2048 -smp 1 \
+  qemu-system-x86_64 -accel tcg -cpu max,-smap -m 3072 -smp 1 \
     -nographic -no-reboot -nic none \
     -kernel "$guest/vmlinuz" -initrd "$guest/initrd.gz" \
     -append "console=ttyS0 root=/dev/vda rw panic=-1 no_timer_check quiet loglevel=3 vtm.src=$src vtm.command=$out/command" \
