@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 
 #include "errors.h"
 #include "text.h"
@@ -45,7 +47,7 @@ class Area {
 // One lookup of `input` into `out` (room bytes); on VTM_ERR_OUTPUT_TOO_LONG the room is
 // doubled in `area` (from offset `at`) until the results fit or kLargestResults is passed.
 // *results points at the results written. No GIL.
-int LookupGrowing(VtmFsm fsm, const std::string& input, int mode, char* out, std::size_t room,
+int LookupGrowing(VtmFsm fsm, std::string_view input, int mode, char* out, std::size_t room,
                   Area* area, std::size_t at, const char** results) {
   for (;;) {
     const int r = vtm_lookup_with_transduction(input.data(), static_cast<int>(input.size()), out,
@@ -147,8 +149,9 @@ pyb::list Transducer::Lookup(pyb::handle word, int mode, const char* what) {
 }
 
 pyb::list Transducer::AnalyzeMany(pyb::handle words) {
-  // All words in cp1252, one after another; then all lookups in one GIL-free stretch;
-  // then the result lists.
+  // All words in cp1252, one after another; then the lookups of the distinct words in
+  // one GIL-free stretch (running text repeats its words: a word seen before takes the
+  // earlier word's results); then the result lists, a new list per word.
   std::string inputs;
   std::vector<std::size_t> ends;
   std::string word;
@@ -162,6 +165,16 @@ pyb::list Transducer::AnalyzeMany(pyb::handle words) {
     ends.push_back(inputs.size());
   }
   const std::size_t n = ends.size();
+  auto text = [&](std::size_t i) {
+    const std::size_t start = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(inputs).substr(start, ends[i] - start);
+  };
+  std::vector<std::size_t> source(n);  // the first word with the same text
+  {
+    std::unordered_map<std::string_view, std::size_t> first;
+    first.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) source[i] = first.try_emplace(text(i), i).first->second;
+  }
   std::vector<int> counts(n);
   std::vector<std::size_t> offsets(n);
   Area area;
@@ -172,15 +185,13 @@ pyb::list Transducer::AnalyzeMany(pyb::handle words) {
     Reader reader(*this);
     open = reader.fsm() != nullptr;
     std::size_t used = 0;
-    std::string one;
     for (std::size_t i = 0; open && i < n; ++i) {
-      const std::size_t start = i == 0 ? 0 : ends[i - 1];
-      one.assign(inputs, start, ends[i] - start);
+      if (source[i] != i) continue;
       if (!area.Reserve(used + kFrameResults)) {
         counts[i] = VTM_ERR_NO_MEMORY;
       } else {
         const char* results = nullptr;
-        counts[i] = LookupGrowing(reader.fsm(), one, VTM_MODE_ANALYZE, area.data() + used,
+        counts[i] = LookupGrowing(reader.fsm(), text(i), VTM_MODE_ANALYZE, area.data() + used,
                                   area.size() - used, &area, used, &results);
       }
       if (counts[i] < 0) {
@@ -198,14 +209,22 @@ pyb::list Transducer::AnalyzeMany(pyb::handle words) {
   }
   if (!open) RaiseClosed("transducer");
   if (failed < n) {
-    const std::size_t start = failed == 0 ? 0 : ends[failed - 1];
-    pyb::str shown = FromCodePage(std::string_view(inputs).substr(start, ends[failed] - start));
+    pyb::str shown = FromCodePage(text(failed));
     Raise(counts[failed],
           "words[" + std::to_string(failed) + "] " + std::string(pyb::str(pyb::repr(shown))));
   }
   pyb::list all(n);
-  for (std::size_t i = 0; i < n; ++i)
-    PyList_SET_ITEM(all.ptr(), i, ResultList(area.data() + offsets[i], counts[i]).release().ptr());
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* list;
+    if (source[i] == i) {
+      list = ResultList(area.data() + offsets[i], counts[i]).release().ptr();
+    } else {
+      // A new list holding the same (immutable) str objects as the earlier word's.
+      list = PyList_GetSlice(PyList_GET_ITEM(all.ptr(), source[i]), 0, PY_SSIZE_T_MAX);
+      if (list == nullptr) throw pyb::error_already_set();
+    }
+    PyList_SET_ITEM(all.ptr(), i, list);
+  }
   return all;
 }
 

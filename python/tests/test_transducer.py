@@ -54,6 +54,18 @@ def test_analyze_many_equals_analyze_per_word(lexicon):
         batch = t.analyze_many(words)
         assert batch == [t.analyze(w) for w in words]
         assert len(batch) == 3000
+        # Repeated words get lists of their own.
+        again = t.analyze_many(words)
+        first = {}
+        for k, w in enumerate(words):
+            if w in first and again[k]:
+                assert again[k] is not again[first[w]]
+                again[k].append("changed")
+                assert again[first[w]] == t.analyze(w)
+                break
+            first.setdefault(w, k)
+        else:
+            pytest.fail("no repeated known word in the batch")
         assert t.analyze_many(iter(words[:10])) == batch[:10]  # any iterable
         assert t.analyze_many([]) == []
 
