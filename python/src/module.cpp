@@ -10,11 +10,13 @@
 
 #include "completion.h"
 #include "errors.h"
+#include "grouper.h"
 #include "transducer.h"
 #include "vtmrt.h"
 
 namespace pyb = pybind11;
 using vtm::py::Completion;
+using vtm::py::Grouper;
 using vtm::py::Transducer;
 
 namespace {
@@ -158,4 +160,28 @@ be advanced from several threads (one step at a time); close() frees its buffer.
                std::string(pyb::str(pyb::repr(pyb::str(t.path())))) + ">";
       });
   m.attr("Transducer").attr("__module__") = "vtmrt";
+
+  pyb::class_<Grouper>(m, "Grouper", R"(Groups a tagged sentence into phrases.
+
+Grouper(transducer=None) makes a grouper on a Transducer (kept open by the grouper),
+on a transducer file path, or, without an argument, on the bundled English grouper
+(Brown tag set: noun, verb, prepositional phrases). group() releases the GIL; one
+Grouper may serve several threads. close() frees it.
+
+    with vtmrt.Grouper() as g:
+        g.group(["at", "jj", "nn", "vbd"])   # [Group(label='np', first=0, count=3)])")
+      .def(pyb::init<pyb::object>(), pyb::arg("transducer") = pyb::none(),
+           "__init__(transducer: Transducer | str | os.PathLike | None = None) -> None")
+      .def("group", &Grouper::Group, pyb::arg("tags"), pyb::arg("subgroups") = false,
+           pyb::arg("sort") = false,
+           "group(tags: Iterable[str], subgroups: bool = False, sort: bool = False)"
+           " -> list[Group]\n\nThe phrases of a sentence given as one tag per token, as\n"
+           "Group(label, first, count) records (count -1: a group never closed). An empty\n"
+           "tag, or one starting with '_', is a token the grouper passes over. subgroups:\n"
+           "also group inside noun phrases; sort: then order the records by start.")
+      .def("close", &Grouper::Close, "close() -> None\n\nFrees the grouper. Idempotent.")
+      .def_property_readonly("closed", &Grouper::closed, "True after close().")
+      .def("__enter__", [](pyb::object self) { return self; })
+      .def("__exit__", [](Grouper& self, pyb::args) { self.Close(); });
+  m.attr("Grouper").attr("__module__") = "vtmrt";
 }

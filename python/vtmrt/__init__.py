@@ -8,6 +8,8 @@ transducers, from Python.
         en.generate("house[n][pl]")          # ['houses']
         for word in en.complete("hous", max=7):
             print(word)
+    with vtmrt.Grouper() as chunks:          # the bundled English grouper (Brown tags)
+        chunks.group(["at", "jj", "nn", "vbd"])  # [Group(label='np', first=0, count=3)]
 
 Text is str in and out (Windows-1252 inside the library). Failures raise
 subclasses of vtmrt.Error (see vtmrt.errors). Walks release the GIL.
@@ -17,7 +19,8 @@ from __future__ import annotations
 
 import enum
 
-from ._vtmrt import Completion, Transducer, error_message, library_version
+from ._types import Group
+from ._vtmrt import Completion, Grouper, Transducer, error_message, library_version
 from .errors import (
     ArgumentError,
     ArgumentTypeError,
@@ -34,15 +37,18 @@ from .errors import (
     TokenizerError,
     UnsupportedError,
 )
-from ._data import default_transducer
+from ._data import default_data, default_transducer
 
 __all__ = [
     "Transducer",
     "Completion",
+    "Grouper",
+    "Group",
     "Capability",
     "library_version",
     "error_message",
     "default_transducer",
+    "default_data",
     "Error",
     "FileError",
     "NoMemoryError",
