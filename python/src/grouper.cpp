@@ -48,12 +48,7 @@ Grouper::~Grouper() {
 
 void Grouper::Close() {
   std::unique_lock lock(lock_, std::defer_lock);
-  if (PyGILState_Check()) {
-    pyb::gil_scoped_release nogil;
-    lock.lock();
-  } else {
-    lock.lock();
-  }
+  LockWithoutGil(lock);
   vtm_free_grouper(grouper_);
   grouper_ = nullptr;
 }

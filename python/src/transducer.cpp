@@ -106,14 +106,18 @@ Transducer::~Transducer() {
   Close();
 }
 
-void Transducer::Close() {
-  std::unique_lock lock(lock_, std::defer_lock);
+void LockWithoutGil(std::unique_lock<std::shared_mutex>& lock) {
   if (PyGILState_Check()) {
     pyb::gil_scoped_release nogil;  // walks in other threads need no GIL to finish
     lock.lock();
   } else {
     lock.lock();
   }
+}
+
+void Transducer::Close() {
+  std::unique_lock lock(lock_, std::defer_lock);
+  LockWithoutGil(lock);
   vtm_free_fsm(fsm_);
   fsm_ = nullptr;
 }
@@ -253,25 +257,24 @@ pyb::str Transducer::Version() {
   return FromCodePage(QueryText(vtm_fsm_version));
 }
 
-uint32_t Transducer::CreationDate() {
+template <typename Result>
+Result Transducer::Query(Result (*query)(VtmFsm)) {
   Reader reader(*this);
   if (reader.fsm() == nullptr) RaiseClosed("transducer");
-  return vtm_fsm_creation_date(reader.fsm());
+  return query(reader.fsm());
+}
+
+uint32_t Transducer::CreationDate() {
+  return Query(vtm_fsm_creation_date);
 }
 uint32_t Transducer::Capabilities() {
-  Reader reader(*this);
-  if (reader.fsm() == nullptr) RaiseClosed("transducer");
-  return vtm_fsm_capabilities(reader.fsm());
+  return Query(vtm_fsm_capabilities);
 }
 int Transducer::Language() {
-  Reader reader(*this);
-  if (reader.fsm() == nullptr) RaiseClosed("transducer");
-  return vtm_fsm_language(reader.fsm());
+  return Query(vtm_fsm_language);
 }
 int Transducer::CharEncoding() {
-  Reader reader(*this);
-  if (reader.fsm() == nullptr) RaiseClosed("transducer");
-  return vtm_fsm_char_encoding(reader.fsm());
+  return Query(vtm_fsm_char_encoding);
 }
 
 }  // namespace vtm::py

@@ -15,6 +15,10 @@
 
 namespace vtm::py {
 
+// Takes `lock` exclusively; with the GIL released while waiting when this thread holds
+// it, so that the holders of the shared lock (walks without the GIL) can finish.
+void LockWithoutGil(std::unique_lock<std::shared_mutex>& lock);
+
 class Transducer {
  public:
   // Opens `path` (str, bytes or os.PathLike; None: the bundled English transducer).
@@ -60,6 +64,8 @@ class Transducer {
   static int LookupInto(VtmFsm fsm, const std::string& input, int mode, std::vector<char>* out,
                         std::size_t at);
   std::string QueryText(int (*query)(char*, int, VtmFsm));
+  template <typename Result>
+  Result Query(Result (*query)(VtmFsm));
 
   std::shared_mutex lock_;
   VtmFsm fsm_ = nullptr;

@@ -21,6 +21,7 @@ import enum
 
 from ._types import Group
 from ._vtmrt import Completion, Grouper, Transducer, error_message, library_version
+from . import errors
 from .errors import (
     ArgumentError,
     ArgumentTypeError,
@@ -49,21 +50,7 @@ __all__ = [
     "error_message",
     "default_transducer",
     "default_data",
-    "Error",
-    "FileError",
-    "NoMemoryError",
-    "ArgumentError",
-    "ArgumentTypeError",
-    "ClosedError",
-    "TextError",
-    "EncodingError",
-    "UnsupportedError",
-    "CapacityError",
-    "DictionaryError",
-    "TokenizerError",
-    "TaggerError",
-    "InternalError",
-]
+] + [name for name in errors.__all__ if name != "error_class"]
 
 
 class Capability(enum.IntFlag):
