@@ -175,12 +175,16 @@ int RunBuild(const BuildArgs& args) {
 
   if (chunks) {
     std::vector<std::string> tags;
-    if (!ReadTagList(args.tags_file, &tags, &error)) return fail(error);
+    std::string text;
+    if (!ReadText(args.tags_file, &text, &error) ||
+        !ReadTagList(args.tags_file, text, &tags, &error))
+      return fail(error);
     for (const auto& [f, path] : {std::pair{kFunctionGrouper, args.chunk_grammar},
                                   std::pair{kFunctionGrouper2, args.chunk_subgrammar}}) {
       if (path.empty()) continue;
       std::shared_ptr<compiler::AttTransducer> att;
-      if (!CompileChunkGrammar(path, tags, &att, &error)) return fail(error);
+      if (!ReadText(path, &text, &error) || !CompileChunkGrammar(path, text, tags, &att, &error))
+        return fail(error);
       options.inputs.push_back({f, path, att});
     }
   }

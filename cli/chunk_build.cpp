@@ -1,7 +1,6 @@
 // Chunk grammars for `vtm build` (see chunk_build.h).
 #include "chunk_build.h"
 
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -9,25 +8,8 @@
 #include "chunk_grammar.h"
 
 namespace vtm::cli {
-namespace {
-
-bool Slurp(const std::string& path, std::string* text, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream s;
-  s << in.rdbuf();
-  *text = s.str();
-  return true;
-}
-
-}  // namespace
-
-bool ReadTagList(const std::string& path, std::vector<std::string>* tags, std::string* error) {
-  std::string text;
-  if (!Slurp(path, &text, error)) return false;
+bool ReadTagList(const std::string& path, const std::string& text, std::vector<std::string>* tags,
+                 std::string* error) {
   std::istringstream in(text);
   std::set<std::string> seen;
   int number = 0;
@@ -57,10 +39,9 @@ bool ReadTagList(const std::string& path, std::vector<std::string>* tags, std::s
   return true;
 }
 
-bool CompileChunkGrammar(const std::string& path, const std::vector<std::string>& tags,
+bool CompileChunkGrammar(const std::string& path, const std::string& text,
+                         const std::vector<std::string>& tags,
                          std::shared_ptr<compiler::AttTransducer>* att, std::string* error) {
-  std::string text;
-  if (!Slurp(path, &text, error)) return false;
   std::vector<compiler::ChunkStage> stages;
   auto out = std::make_shared<compiler::AttTransducer>();
   if (!compiler::ParseChunkGrammar(text, &stages, error) ||

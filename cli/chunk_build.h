@@ -11,12 +11,16 @@
 
 namespace vtm::cli {
 
-// Reads a tag list: one tag per line; blank lines are ignored. Tags may not begin with
-// a bracket (the grouper would take them for labels) or hold whitespace.
-bool ReadTagList(const std::string& path, std::vector<std::string>* tags, std::string* error);
+// Reads a tag list (the text of file `path`): one tag per line; blank lines are ignored.
+// Tags may not begin with a bracket (the grouper would take them for labels) or "_", or
+// hold whitespace.
+bool ReadTagList(const std::string& path, const std::string& text, std::vector<std::string>* tags,
+                 std::string* error);
 
-// Compiles the grammar in `path` over `tags`; messages start with the file name.
-bool CompileChunkGrammar(const std::string& path, const std::vector<std::string>& tags,
+// Compiles the grammar `text` (of file `path`) over `tags`; messages start with the file
+// name.
+bool CompileChunkGrammar(const std::string& path, const std::string& text,
+                         const std::vector<std::string>& tags,
                          std::shared_ptr<compiler::AttTransducer>* att, std::string* error);
 
 }  // namespace vtm::cli
