@@ -84,3 +84,29 @@ TEST(ChunkGrammar, RefusalsNameLineAndColumn) {
 
 }  // namespace
 }  // namespace vtm::test
+
+namespace vtm::test {
+namespace {
+
+// A sub-pass over a long np: its coded tags and its one result outgrow the starting
+// work areas (512 coded bytes, 128 stack entries), which grow until every inner group
+// is found; with too small a record array the sub-pass's result is left out.
+TEST(ChunkGrammar, LongNounPhrasesGrowTheSubpassAreas) {
+  ChunkGrouper g = CompileChunks("NP: {<jj|nn>+}", kTags, "A: {<jj><nn>}");
+  ASSERT_EQ(g.error, "");
+  for (int pairs : {2, 100, 300, 1000}) {
+    std::vector<std::string> tags;
+    std::string want = "np 0 " + std::to_string(2 * pairs);
+    for (int k = 0; k < pairs; ++k) {
+      tags.push_back("jj");
+      tags.push_back("nn");
+      want += "; a " + std::to_string(2 * k) + " 2";
+    }
+    EXPECT_EQ(Show(Group(g.grouper.get(), tags, VTM_GROUP_SUBGROUPS, 2048, 8192)), want);
+    EXPECT_EQ(Show(Group(g.grouper.get(), tags, VTM_GROUP_SUBGROUPS, pairs, 8192)),
+              "np 0 " + std::to_string(2 * pairs));
+  }
+}
+
+}  // namespace
+}  // namespace vtm::test
