@@ -21,7 +21,7 @@ out=$build/guest
 # from there faults while loading (a small one does not). There the parts of the tree the
 # tests use (scripts, test sources, the build's programs and test lists) are copied to
 # the guest's own disk at the same path, and the results go straight back to the share.
-if [ "$(stat -f -c %T "$build")" = v9fs ]; then
+if [ "$(awk -v tree="$src" '$2 == tree { type = $3 } END { print type }' /proc/mounts)" = 9p ]; then
   # Temporary files on the disk: the machine's memory does not hold the prefix copies.
   export TMPDIR=/var/tmp/vtm HOME=/var/tmp/vtm/home
   rm -rf /var/tmp/vtm /var/tmp/tree
@@ -30,9 +30,10 @@ if [ "$(stat -f -c %T "$build")" = v9fs ]; then
   mount --bind "$src" "$share"
   (
     cd "$share" &&
-      find "${build#"$src"/}" -name guest -prune -o \( -name '*.exe' -o -name '*.dll' -o \
-        -name CTestTestfile.cmake -o -name DartConfiguration.tcl \) -print |
-      tar -cf - scripts tests -T -
+      find "${build#"$src"/}" \( -name guest -o -name CMakeFiles -o -name template-prefix \) \
+        -prune -o \( -name '*.exe' -o -name '*.dll' -o -name CTestTestfile.cmake -o \
+        -name DartConfiguration.tcl \) -print |
+      tar -cf - cmake scripts tests -T -
   ) | tar -xf - -C /var/tmp/tree || { echo "guest-run.sh: cannot copy the tree" >&2; exit 1; }
   mount --bind /var/tmp/tree "$src"
   mkdir -p "$build/tests/tmp"
