@@ -8,7 +8,7 @@
 
 #include "compiler/att_reader.h"
 
-namespace vtm::testing {
+namespace vtm::test {
 namespace {
 
 using Set = std::set<std::string>;
@@ -77,4 +77,4 @@ TEST(RandomAtt, MakesParsableTransducersWithoutSilentCycles) {
 }
 
 }  // namespace
-}  // namespace vtm::testing
+}  // namespace vtm::test

@@ -13,65 +13,34 @@
 #include "compiler/file_writer.h"
 #include "compiler/transducer_builder.h"
 #include "support/att_reference.h"
+#include "support/compiled_att.h"
 #include "vtmrt.h"
 
 namespace vtm::compiler {
 namespace {
 
-constexpr int kAnalysisMode = 2, kGenerationMode = 8;
-
-// Compiles `att` as analysis (function 12) into a temporary file and loads it.
-VtmFsm Compile(const std::string& att, const std::string& name, int label_base = 0,
-               int table_arcs = 12) {
-  auto t = std::make_shared<AttTransducer>();
-  std::string error;
-  EXPECT_TRUE(ReadAtt(att, 0, t.get(), &error)) << error;
-  BuildOptions options;
-  options.inputs.push_back({kFunctionAnalysis, name, t});
-  options.label_base = label_base;
-  options.encoder.table_min_symbols = table_arcs;
-  TransducerSpec spec;
-  BuildReport report;
-  if (!BuildTransducer(options, &spec, &report, &error)) {
-    ADD_FAILURE() << error << "\n" << att;
-    return nullptr;
-  }
-  std::string path = std::string(VTM_TEST_TMPDIR) + "/" + name + ".vtm";
-  EXPECT_TRUE(WriteTransducerFile(path, spec, &error)) << error;
-  VtmFsm fsm = vtm_make_fsm(path.c_str());
-  EXPECT_EQ(vtm_object_error_code(fsm), 0);
-  return fsm;
-}
+constexpr int kAnalysisMode = VTM_MODE_ANALYZE, kGenerationMode = VTM_MODE_GENERATE;
 
 std::set<std::string> Lookup(VtmFsm fsm, const std::string& text, int mode) {
-  std::vector<char> out(1 << 12);
-  int n;
-  while ((n = vtm_lookup_with_transduction(text.c_str(), 2147483647, out.data(),
-                                           static_cast<int>(out.size()), mode, fsm, nullptr, 0)) ==
-             -12 &&
-         out.size() < (1u << 24))
-    out.resize(out.size() * 2);
-  std::set<std::string> results;
-  EXPECT_GE(n, 0) << "lookup of '" << text << "' failed";
-  const char* p = out.data();
-  for (int i = 0; i < n; ++i) {
-    std::string r(p);
-    results.insert(r);
-    p += r.size() + 1;
-  }
+  int rc = 0;
+  std::set<std::string> results = test::LookupSet(fsm, text, mode, &rc);
+  EXPECT_GE(rc, 0) << "lookup of '" << text << "' failed";
   return results;
 }
 
-// Compares lookups and inverse lookups on sampled texts and random strings.
-void Compare(const std::string& att, const std::string& name, std::mt19937& rng, int label_base = 0,
-             int table_arcs = 12, std::size_t max_text = 10) {
-  testing::AttReference ref;
+// Compares lookups and inverse lookups on sampled texts and random strings; returns the
+// number of cases compared.
+int Compare(const std::string& att, const std::string& name, std::mt19937& rng, int label_base = 0,
+            int table_arcs = 12, std::size_t max_text = 10) {
+  test::AttReference ref;
   ref.limits.max_steps = 100000;
   ref.limits.max_output_symbols = 24;
   std::string error;
-  ASSERT_TRUE(ref.Parse(att, 0, &error)) << error;
-  VtmFsm fsm = Compile(att, name, label_base, table_arcs);
-  ASSERT_NE(fsm, nullptr);
+  EXPECT_TRUE(ref.Parse(att, 0, &error)) << error;
+  test::FsmPtr fsm =
+      test::CompileAtt(att, name + ".vtm", {kFunctionAnalysis, label_base, table_arcs});
+  if (fsm == nullptr) return 0;
+  int compared = 0;
   for (bool inverse : {false, true}) {
     // Short texts: the walk enumerates paths one by one, so long inputs on ambiguous
     // cyclic transducers take exponential time in any implementation.
@@ -83,54 +52,57 @@ void Compare(const std::string& att, const std::string& name, std::mt19937& rng,
     for (const std::string& text : texts) {
       auto expected = inverse ? ref.Inverse(text) : ref.Lookup(text);
       if (ref.last_incomplete() || expected.size() > 300) continue;
-      auto got = Lookup(fsm, text, inverse ? kGenerationMode : kAnalysisMode);
+      auto got = Lookup(fsm.get(), text, inverse ? kGenerationMode : kAnalysisMode);
+      ++compared;
       EXPECT_EQ(got, expected) << (inverse ? "inverse of '" : "lookup of '") << text << "' in\n"
                                << att;
-      if (got != expected) {
-        vtm_free_fsm(fsm);
-        FAIL();
-      }
+      if (got != expected) return compared;
     }
   }
-  vtm_free_fsm(fsm);
+  return compared;
 }
 
 TEST(CompilerDifferential, SmallAcyclicTransducersWithEpsilonsAndNonIdentityPairs) {
   std::mt19937 rng(1);
+  int compared = 0;
   for (int seed = 0; seed < 150; ++seed) {
-    testing::RandomAttOptions o;
+    test::RandomAttOptions o;
     o.states = 2 + seed % 9;
     o.arcs = 2 + seed % 23;
     o.tags = {"<n>", "<pl>", "+V"};
-    Compare(testing::RandomAtt(o, rng), "acyclic" + std::to_string(seed), rng);
+    compared += Compare(test::RandomAtt(o, rng), "acyclic" + std::to_string(seed), rng);
     if (HasFatalFailure() || HasFailure()) return;
   }
+  EXPECT_EQ(compared, 11071);  // fixed by the seed
 }
 
 TEST(CompilerDifferential, CyclicTransducersWithFlagsStillTerminate) {
   std::mt19937 rng(2);
+  int compared = 0;
   for (int seed = 0; seed < 80; ++seed) {
-    testing::RandomAttOptions o;
+    test::RandomAttOptions o;
     o.states = 2 + seed % 7;
     o.arcs = 4 + seed % 20;
     o.cyclic = true;
     o.flag = 0.25;
     o.flag_features = 3;
     o.flag_values = 3;
-    Compare(testing::RandomAtt(o, rng), "cyclic" + std::to_string(seed), rng, 0, 12, 7);
+    compared += Compare(test::RandomAtt(o, rng), "cyclic" + std::to_string(seed), rng, 0, 12, 7);
     if (HasFailure()) return;
   }
+  EXPECT_EQ(compared, 5833);  // fixed by the seed
 }
 
 TEST(CompilerDifferential, ManySymbolsNeedEscapesAndWideStatesUseTables) {
   std::mt19937 rng(3);
-  testing::RandomAttOptions o;
+  test::RandomAttOptions o;
   for (const char* c :
        {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r",
         "s", "t", "u", "v", "w", "x", "y", "z", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J",
         "K", "L", "M", "N", "O", "P", "é", "ü", "ß", "€", "œ", "Ž", "1", "2", "3", "-", "'"})
     o.chars.push_back(c);
   for (int t = 0; t < 40; ++t) o.tags.push_back("<t" + std::to_string(t) + ">");
+  int compared = 0;
   for (int seed = 0; seed < 40; ++seed) {
     o.states = 5 + seed % 15;
     o.arcs = 20 + seed * 3;
@@ -140,10 +112,11 @@ TEST(CompilerDifferential, ManySymbolsNeedEscapesAndWideStatesUseTables) {
     // Label bases 128 and 200 force escapes (200: more than 3 per character, so the char
     // map is 16-bit); a low table threshold forces tables.
     int label_base = seed % 4 == 0 ? 16 : seed % 4 == 1 ? 128 : seed % 4 == 2 ? 200 : 0;
-    Compare(testing::RandomAtt(o, rng), "wide" + std::to_string(seed), rng, label_base,
-            seed % 2 ? 3 : 12);
+    compared += Compare(test::RandomAtt(o, rng), "wide" + std::to_string(seed), rng, label_base,
+                        seed % 2 ? 3 : 12);
     if (HasFailure()) return;
   }
+  EXPECT_EQ(compared, 2710);  // fixed by the seed
 }
 
 }  // namespace

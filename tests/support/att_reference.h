@@ -1,8 +1,9 @@
 // Reference interpreter over AT&T transducer text, for differential tests of compiled
 // transducers: lookup (input matched against the first side of each arc, second side
 // written) and inverse lookup (the other way round), with flag diacritics, as result
-// sets. It reads symbols as the compiler does (characters in Windows-1252, multi-
-// character symbols are tags written "[name]" in text) but walks the AT&T graph itself,
+// sets. It reads the AT&T text with a small reader of its own (tab-separated fields)
+// and gives symbols the compiler's meaning (characters in Windows-1252, multi-character
+// symbols are tags written "[name]" in text), and walks the AT&T graph itself,
 // by a depth-first search over (state, input position, flag values) that visits each
 // configuration at most once per output, so it ends on every transducer: outputs
 // longer than a bound are cut off, and the result set is then marked incomplete.
@@ -15,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vtm::testing {
+namespace vtm::test {
 
 struct ReferenceLimits {
   std::size_t max_output_symbols = 64;  // outputs longer than this are not followed
@@ -24,8 +25,9 @@ struct ReferenceLimits {
 
 class AttReference {
  public:
-  // Parses AT&T text (UTF-8; `section` as for the compiler). False and *error on bad
-  // input. Characters outside Windows-1252 are refused.
+  // Parses AT&T text (UTF-8; `section` chooses one of several transducers separated by
+  // "--" lines, 0 requires exactly one). False and *error on bad input. Characters
+  // outside Windows-1252 are refused.
   bool Parse(std::string_view att, int section, std::string* error);
 
   // Results of looking up `text` (Windows-1252 bytes, tags written "[name]"): the
@@ -58,6 +60,7 @@ class AttReference {
 
   std::vector<std::vector<Arc>> arcs_;
   std::vector<uint8_t> final_;
+  std::vector<uint8_t> live_;  // a final state can be reached from it
   uint32_t start_ = 0;
   std::vector<Sym> syms_;
   int features_ = 0;
@@ -85,4 +88,4 @@ struct RandomAttOptions {
 // so no cycle is silent on either side.
 std::string RandomAtt(const RandomAttOptions& options, std::mt19937& rng);
 
-}  // namespace vtm::testing
+}  // namespace vtm::test

@@ -1,0 +1,30 @@
+// AT&T text compiled into a loaded transducer, and lookup results read back as sets: the
+// library side of the differential tests (tests/lib/*differential_test.cpp), which
+// compare these sets with the reference interpreter's.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "fst/format.h"
+#include "support/fsm_fixtures.h"
+
+namespace vtm::test {
+
+struct CompileAttOptions {
+  int function = kFunctionAnalysis;  // generation (mode 8) falls back to analysis
+  int label_base = 0;                // 0: the compiler picks the smallest file
+  int table_min_symbols = 12;        // states with this many symbol arcs get a table
+};
+
+// Compiles `att` into the temporary file `file_name` and loads it. When the text cannot
+// be read or compiled the result is null and the test fails, or, given `refusal`, the
+// compiler's message is stored there instead.
+FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
+                  const CompileAttOptions& options = {}, std::string* refusal = nullptr);
+
+// Results of vtm_lookup_with_transduction in `mode` as a set; the output buffer grows
+// while the results do not fit. *rc is the call's return value.
+std::set<std::string> LookupSet(VtmFsm fsm, const std::string& text, int mode, int* rc);
+
+}  // namespace vtm::test
