@@ -1,11 +1,14 @@
 // The one walk core. Every walk is a depth-first search over one subnet with an explicit
 // backtracking stack in the caller's array (growing down from its end; a push that would
-// take entry 0 overflows, so N - 1 entries are usable). The walks differ in a few steps,
-// chosen at compile time by WalkKind, so each instance is one flat loop with no virtual
-// call, no allocation and no call per byte that the compiler cannot inline:
+// take entry 0 overflows, so N - 1 entries are usable). The walk is a loop over steps
+// (enum Step); each step works on the current label (`loc`, `label`) and names the step
+// that follows. The walks differ in a few steps, chosen at compile time by WalkKind, so
+// each instance is one flat loop with no virtual call, no allocation and no call per
+// byte that the compiler cannot inline. Tested by tests/lib/walk_*_test.cpp and the
+// differential tests.
 //
-//   arrive      the walk entered a state through label (p, L): accept test, then the
-//               next label after p is dispatched
+//   arrive      the walk entered a state through the label at `loc`: accept test, then
+//               the next label after it is dispatched
 //   dispatch    lookup and class walks: a first-side arc; specials consume no input
 //               (instr_label leads to flag-diacritic operands), symbols are sought
 //   first_side  inverse walk: first sides are written and compared with the input
@@ -18,12 +21,12 @@
 //
 //   expand      expansion walk: one-sided; specials write nothing, symbols are sought
 //               in the fragment once the length has reached the skip count and
-//               enumerated otherwise (through `written_second_side` and `gentable`)
+//               enumerated otherwise (through written_second_side and gentable)
 //
 // The expansion walk also keeps a length counter (written codes other than esc_label,
-// saved in each entry's `length`), bounds it by the maximum length in `arrive`, reports a
+// saved in each entry's `length`), bounds it by the maximum length in arrive, reports a
 // full work buffer as -23 instead of -26, and, when a result does not fit the client
-// buffer, saves its step so that a later call resumes at `after_accept`.
+// buffer, saves its step so that a later call resumes at after_accept.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +62,31 @@ constexpr bool KindAllowed(uint32_t kind) {
 int EnumerateClasses(const Network& net, uint8_t table_code, uint32_t p, uint16_t* out,
                      int capacity, int* count);
 
+enum class Step : uint8_t {
+  kArrive,
+  kAfterAccept,
+  kDispatch,
+  kSeek,
+  kSecondSide,
+  kWrittenSecondSide,
+  kFirstSide,
+  kWrittenFirstSide,
+  kCompareFirstSide,
+  kExpand,
+  kTakeInput,
+  kGentable,
+  kGentableEntry,
+  kOperand,
+  kBacktrack,
+  kFinish,
+};
+
+#if defined(__GNUC__)
+#define VTM_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define VTM_INLINE_LAMBDA
+#endif
+
 template <WalkKind K>
 int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   if (fsm->subnets == nullptr || a.subnet < 0 || a.subnet >= fsm->header.subnet_count) {
@@ -86,340 +114,488 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   constexpr bool kExpand = K == WalkKind::kExpand;
   constexpr int kWorkFull =
       kExpand ? VTM_ERR_CODED_OUTPUT_TOO_SMALL : VTM_ERR_INTERNAL_BUFFER_TOO_SMALL;
+  // Where a state's arc list leads after its label: the first-side step of the walk.
+  constexpr Step kArcStep = kInverse ? Step::kFirstSide : kExpand ? Step::kExpand : Step::kDispatch;
 
   AcceptSink sink{fsm, &a};
   // Expansion walk: symbols written so far (codes other than esc_label) and its limits.
-  uint32_t len = 0;
+  uint32_t length = 0;
   uint32_t skip = 0;
-  uint32_t min_len = 0;
-  uint32_t max_len = 0;
+  uint32_t min_length = 0;
+  uint32_t max_length = 0;
   const uint8_t esc = fsm->header.esc_label;
   if constexpr (kExpand) {
     skip = a.expand->skip;
-    min_len = a.expand->min_length;
-    max_len = a.expand->max_length;
+    min_length = a.expand->min_length;
+    max_length = a.expand->max_length;
     sink.fill = a.expand->fill;
     sink.count = a.expand->count;
   }
   int class_count = 0;
-  uint32_t top = stack_entries;  // stack[top..N) is in use
-  uint32_t p = 0;                // location of the current label
-  uint8_t L = 0;                 // the label byte at p
-  uint32_t i = 0;                // input index
-  uint32_t o = 0;                // work index (path length)
-  uint32_t flags = subnet.initial_flag_state;
-  uint32_t aux_loc = 0;          // current exception of a generic table
-  uint8_t aux_label = kNoLabel;  // no exception
+
+  // The current step: the label byte `label` at network location `loc`.
+  uint32_t top = stack_entries;  // stack[top..stack_entries) is in use
+  uint32_t loc = 0;
+  uint8_t label = 0;
+  uint32_t in_pos = 0;   // index of the next input code
+  uint32_t out_pos = 0;  // work index: length of the path's codes
+  uint32_t flag_state = subnet.initial_flag_state;
+  uint32_t exception_loc = 0;          // current exception of a generic table
+  uint8_t exception_label = kNoLabel;  // its label; kNoLabel: none
   uint64_t steps = 0;
   SilentGuard guard;
-  // Scratch of the steps below (declared here so that the steps can be jump targets).
-  uint32_t q = 0;
-  uint8_t g = 0;
-  uint8_t code = 0;
-  uint8_t s = 0;
+  // The label after the current one (a target, an entry or an alternative).
+  uint32_t next_loc = 0;
+  uint8_t next_label = 0;
+  uint8_t code = 0;  // the current label's code
   bool matched = false;
-  int r = 0;
 
-#define VTM_PUSH(kind_, loc_, label_, in_pos_, out_pos_)                                \
-  do {                                                                                  \
-    if (VTM_UNLIKELY(top <= 1)) return VTM_ERR_STACK_OVERFLOW;                          \
-    --top;                                                                              \
-    stack[top] = VtmBacktrackEntry{(label_),   aux_label, static_cast<uint16_t>(flags), \
-                                   (kind_),    (in_pos_), len,                          \
-                                   (out_pos_), (loc_),    aux_loc};                     \
-    guard.Reset();                                                                      \
-  } while (0)
-#define VTM_WRITE(code_)                                    \
-  do {                                                      \
-    if (VTM_UNLIKELY(o + 1 >= work_size)) return kWorkFull; \
-    work[o++] = (code_);                                    \
-    if constexpr (kExpand) len += (code_) != esc;           \
-    guard.Reset();                                          \
-  } while (0)
-#define VTM_ACCEPT()                                                               \
-  do {                                                                             \
-    if (VTM_UNLIKELY(o >= work_size)) return kWorkFull;                            \
-    work[o] = 0;                                                                   \
-    if constexpr (K == WalkKind::kInverse) {                                       \
-      r = AcceptInverse(sink, work, o);                                            \
-    } else if constexpr (K == WalkKind::kExpand) {                                 \
-      r = AcceptExpand(sink, work, o);                                             \
-      if (r != kContinueWalk) {                                                    \
-        a.expand->step = VtmBacktrackEntry{                                        \
-            L, aux_label, static_cast<uint16_t>(flags), 0, i, len, o, p, aux_loc}; \
-        a.expand->top = top;                                                       \
-        a.expand->fill = sink.fill;                                                \
-        a.expand->count = sink.count;                                              \
-      }                                                                            \
-    } else {                                                                       \
-      r = AcceptLookup(sink, work, o, i);                                          \
-    }                                                                              \
-    if (r != kContinueWalk) return r;                                              \
-  } while (0)
-
-  if (!net.usable()) goto finish;
-  // Expansion walk: carry on after the accept whose result did not fit.
-  if (kExpand && a.expand->resume) {
-    const VtmBacktrackEntry& e = a.expand->step;
-    p = e.location;
-    L = e.label;
-    i = e.input_pos;
-    o = e.output_pos;
-    len = e.length;
-    flags = e.flag_state;
-    aux_loc = e.aux_location;
-    aux_label = e.aux_label;
-    top = a.expand->top;
-    goto after_accept;
-  }
-  if (!net.LabelAt(subnet.start_state, &p, &L)) goto finish;
-
-  // Every step label below is at the function's top level; the steps that a kind never
-  // reaches are dropped by the optimizer (their conditions are compile-time constants).
-arrive:
-  if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
-  if (VTM_UNLIKELY(guard.Cycle(p, flags))) goto backtrack;
-  if constexpr (kExpand) {
-    if (len >= max_len) goto backtrack;  // nothing longer is explored
-    if ((L & kFinalBit) && len >= min_len && in[i] == 0) VTM_ACCEPT();
-  } else if (K != WalkKind::kClass && (L & kFinalBit) && ((partial && kLookup) || in[i] == 0)) {
-    VTM_ACCEPT();
-  }
-after_accept:
-  if (!net.NextLabel(p, &p, &L)) goto backtrack;
-  if (kInverse) goto first_side;
-  if (kExpand) goto expand;
-
-dispatch:  // lookup and class walks
-  code = L & kCodeMask;
-  if (VTM_LIKELY(code >= first_char)) goto seek;
-  if (L & kMoreBit) VTM_PUSH(kInputEpsilon, p, L, i, o);
-  if (!net.NextLabel(p, &q, &g)) goto backtrack;
-  if (code == instr_code) {
-    p = q;
-    L = g;
-    goto operand;
-  }
-  if (kClass) goto arrive;  // other specials are passed without consuming or writing
-  p = q;
-  L = g;
-  goto second_side;
-
-seek:
-  s = in[i];
-  if (s == 0) {
-    if (kClass || (kLookup && partial)) return VTM_ERR_INCOMPLETE_INPUT;
-    goto backtrack;
-  }
-  if (!SeekSymbol(net, s, table_code, code_flags, &p, &L)) goto backtrack;
-  ++i;
-  guard.Reset();
-  if (kClass) {
-    if (s != tagsep) goto arrive;
-    r = EnumerateClasses(net, table_code, p, a.classes, a.classes_capacity, &class_count);
-    if (r < 0) return r;
-    goto backtrack;
-  }
-  if (kInverse) goto arrive;
-  VTM_WRITE(s);
-  if ((L & kFinalBit) && (partial || in[i] == 0)) VTM_ACCEPT();
-  if (!net.NextLabel(p, &q, &g)) goto backtrack;
-  if ((g & kCodeMask) != nid_code) {
-    p = q;
-    L = g;
-    goto dispatch;
-  }
-  if (!(g & kMoreBit)) {
-    --o;  // the pair is A:B: the symbol just written gives way to B
-    if (!net.NextLabel(q, &p, &L)) goto backtrack;
-    goto second_side;
-  }
-  // Both A:B (waiting on the stack) and A:A (the arcs after the nid_label's subtree).
-  VTM_PUSH(kOutputNonid, q, g, i, o - 1);
-  if (!net.NextAlternative(q, &p, &L)) goto backtrack;
-  goto dispatch;
-
-second_side:  // lookup walk
-  code = L & kCodeMask;
-  if (code < first_char) {
-    if (L & kMoreBit) VTM_PUSH(kOutputEpsilon, p, L, i, o);
-    goto arrive;
-  }
-  if (code == table_code) goto gentable;
-written_second_side:
-  code = L & kCodeMask;
-  if (L & kMoreBit) VTM_PUSH(kOutputMatch, p, L, i, o);
-  VTM_WRITE(code);
-  goto arrive;
-
-first_side:  // inverse walk
-  code = L & kCodeMask;
-  if (code < first_char) {
-    if (L & kMoreBit) VTM_PUSH(kOutputEpsilon, p, L, i, o);
-    if (!net.NextLabel(p, &p, &L)) goto backtrack;
-    if (code == instr_code) goto operand;
-    goto take_input;
-  }
-  if (code == table_code) goto gentable;
-written_first_side:
-  code = L & kCodeMask;
-  if (L & kMoreBit) VTM_PUSH(kOutputMatch, p, L, i, o);
-  VTM_WRITE(code);
-compare_first_side:
-  // The first side (p, L) has been written; compare it with the input.
-  matched = (L & kCodeMask) == in[i];
-  if (matched && (L & kFinalBit) && in[i + 1] == 0) VTM_ACCEPT();
-  if (!net.NextLabel(p, &q, &g)) goto backtrack;
-  if ((g & kCodeMask) != nid_code) {
-    if (!matched) goto backtrack;
-    ++i;  // identity pair
-    p = q;
-    L = g;
-    goto first_side;
-  }
-  if (!matched) {
-    if (!net.NextLabel(q, &p, &L)) goto backtrack;
-    goto take_input;
-  }
-  // Matched, and the pair is non-identity: A:A waits on the stack (input one further on),
-  // and here A pairs with an epsilon second side.
-  if (g & kMoreBit) VTM_PUSH(kOutputNonidInv, q, g, i + 1, o);
-  if (!net.NextLabel(q, &p, &L)) goto backtrack;
-  if ((L & kCodeMask) >= first_char) goto backtrack;
-  if (L & kMoreBit) VTM_PUSH(kNonidEpsilon, p, L, i, o);
-  goto arrive;
-
-expand:  // expansion walk: the arc (p, L) is both what is matched and what is written
-  code = L & kCodeMask;
-  if (code < first_char) {
-    if (L & kMoreBit) VTM_PUSH(kOutputEpsilon, p, L, i, o);
-    if (code != instr_code) goto arrive;
-    if (!net.NextLabel(p, &p, &L)) goto backtrack;
-    goto operand;
-  }
-  s = in[i];
-  if (len >= skip && s != 0) {  // the fragment's next code is sought
-    if (!SeekSymbol(net, s, table_code, code_flags, &p, &L)) goto backtrack;
-    ++i;
-    VTM_WRITE(s);
-    goto arrive;
-  }
-  if (code == table_code) goto gentable;  // enumerated
-  goto written_second_side;
-
-take_input:  // inverse walk: a second side taken as input
-  code = L & kCodeMask;
-  if (code >= first_char) goto seek;
-  if (L & kMoreBit) VTM_PUSH(kInputEpsilon, p, L, i, o);
-  goto arrive;
-
-gentable:  // lookup and inverse walks; (p, L) is the table label
-  // The exception chain starts at the alternative after the table label's subtree.
-  if (!(L & kMoreBit) || !net.NextAlternative(p, &aux_loc, &aux_label)) aux_label = kNoLabel;
-  if (!net.NextLabel(p, &q, &g)) goto backtrack;
-gentable_entry:
-  for (;;) {  // fillers: passed when they have more_bit, else the table ends here
-    code = g & kCodeMask;
-    if (code != table_code) break;
-    if (!(g & kMoreBit)) goto backtrack;
-    q += 4;
-    g = net.At(q);
-  }
-  if (code == (aux_label & kCodeMask)) {
-    if (g & kMoreBit) VTM_PUSH(kGentableExcepted, q, g, i, o);
-    p = aux_loc;
-    L = aux_label;
-  } else {
-    if (g & kMoreBit) VTM_PUSH(kGentableUnexcepted, q, g, i, o);
-    p = q;
-    L = g;
-  }
-  VTM_WRITE(code);
-  if (kInverse) goto compare_first_side;
-  goto arrive;
-
-operand:
-  for (uint32_t k = 0;; ++k) {
-    const uint32_t x = static_cast<uint8_t>(L - label_base);
-    const uint32_t shift = OperandFeature(static_cast<uint8_t>(x)) * 2;
-    const uint32_t value = OperandValue(static_cast<uint8_t>(x));
-    const uint32_t current = (flags >> shift) & 3;
-    if (value == 0 || current == value || current == 0) {
-      if (L & kMoreBit) VTM_PUSH(kOperand, p, L, i, o);
-      flags = (value == 0 ? flags & ~(3u << shift) : flags | (value << shift)) & 0xFFFF;
-      goto arrive;
-    }
-    // Another value is set: the operand fails; try the next alternative.
-    if (!(L & kMoreBit) || k >= kMaxAlternatives) goto backtrack;
-    if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-  }
-
-backtrack:
-  if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
-  if (top >= stack_entries) goto finish;
-  {
-    const VtmBacktrackEntry& e = stack[top++];
-    p = e.location;
-    L = e.label;
-    i = e.input_pos;
-    o = e.output_pos;
-    flags = e.flag_state;
-    aux_loc = e.aux_location;
-    aux_label = e.aux_label;
-    len = e.length;
+  // Saves an alternative; 0 or VTM_ERR_STACK_OVERFLOW.
+  auto push = [&](uint32_t kind, uint32_t at, uint8_t at_label, uint32_t at_in, uint32_t at_out)
+                  VTM_INLINE_LAMBDA -> int {
+    if (VTM_UNLIKELY(top <= 1)) return VTM_ERR_STACK_OVERFLOW;
+    --top;
+    stack[top] = VtmBacktrackEntry{
+        at_label, exception_label, static_cast<uint16_t>(flag_state), kind, at_in, length, at_out,
+        at,       exception_loc};
     guard.Reset();
-    if (VTM_UNLIKELY(!KindAllowed<K>(e.kind))) return VTM_ERR_WALK_INTERNAL;
-    switch (e.kind) {
-      case kInputEpsilon:
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        if (kInverse) goto take_input;
-        goto dispatch;
-      case kOutputEpsilon:
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        if (kInverse) goto first_side;
-        if (kExpand) goto expand;
-        goto second_side;
-      case kOutputMatch:
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        if ((L & kCodeMask) == table_code) goto gentable;
-        if (kInverse) goto written_first_side;
-        goto written_second_side;
-      case kGentableExcepted:
-        // The exception just used gives way to the next one in the chain.
-        if (!(aux_label & kMoreBit) || !net.NextAlternative(aux_loc, &aux_loc, &aux_label)) {
-          aux_label = kNoLabel;
+    return 0;
+  };
+  // Appends a code to the path; 0 or kWorkFull.
+  auto write = [&](uint8_t c) VTM_INLINE_LAMBDA -> int {
+    if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return kWorkFull;
+    work[out_pos++] = c;
+    if constexpr (kExpand) length += c != esc;
+    guard.Reset();
+    return 0;
+  };
+  // The path is accepted: its result is handed on by output mode. Returns 0 to go on,
+  // else the value that the walk returns.
+  auto accept = [&]() VTM_INLINE_LAMBDA -> int {
+    if (VTM_UNLIKELY(out_pos >= work_size)) return kWorkFull;
+    work[out_pos] = 0;
+    int r;
+    if constexpr (kInverse) {
+      r = AcceptInverse(sink, work, out_pos);
+    } else if constexpr (kExpand) {
+      r = AcceptExpand(sink, work, out_pos);
+      if (r != kContinueWalk) {  // saved for the call that continues the walk
+        a.expand->step = VtmBacktrackEntry{
+            label, exception_label, static_cast<uint16_t>(flag_state), 0, in_pos, length, out_pos,
+            loc,   exception_loc};
+        a.expand->top = top;
+        a.expand->fill = sink.fill;
+        a.expand->count = sink.count;
+      }
+    } else {
+      r = AcceptLookup(sink, work, out_pos, in_pos);
+    }
+    return r == kContinueWalk ? 0 : r;
+  };
+  // Follows a reference to the label after (at); false at a dead end.
+  auto next = [&](uint32_t at, uint32_t* to, uint8_t* to_label)
+                  VTM_INLINE_LAMBDA { return net.NextLabel(at, to, to_label); };
+
+  Step step = Step::kArrive;
+  if (!net.usable()) {
+    step = Step::kFinish;
+  } else if (kExpand && a.expand->resume) {
+    // Expansion walk: carry on after the accept whose result did not fit.
+    const VtmBacktrackEntry& e = a.expand->step;
+    loc = e.location;
+    label = e.label;
+    in_pos = e.input_pos;
+    out_pos = e.output_pos;
+    length = e.length;
+    flag_state = e.flag_state;
+    exception_loc = e.aux_location;
+    exception_label = e.aux_label;
+    top = a.expand->top;
+    step = Step::kAfterAccept;
+  } else if (!net.LabelAt(subnet.start_state, &loc, &label)) {
+    step = Step::kFinish;
+  }
+
+  // Steps that a walk kind never reaches cost nothing: their conditions are compile-time
+  // constants, and every transition names its next step as a constant.
+  for (;;) {
+    switch (step) {
+      case Step::kArrive:
+        if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
+        if (VTM_UNLIKELY(guard.Cycle(loc, flag_state))) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if constexpr (kExpand) {
+          if (length >= max_length) {  // nothing longer is explored
+            step = Step::kBacktrack;
+            continue;
+          }
+          if ((label & kFinalBit) && length >= min_length && in[in_pos] == 0) {
+            if (int r = accept()) return r;
+          }
+        } else if constexpr (!kClass) {
+          if ((label & kFinalBit) && ((partial && kLookup) || in[in_pos] == 0)) {
+            if (int r = accept()) return r;
+          }
         }
         [[fallthrough]];
-      case kGentableUnexcepted:
-        q = p + 4;
-        g = net.At(q);
-        goto gentable_entry;
-      case kOutputNonid:  // lookup: the A:B reading, work index already one back
-        if (!net.NextLabel(p, &p, &L)) goto backtrack;
-        goto second_side;
-      case kOutputNonidInv:  // inverse: the A:A reading after the nid_label's subtree
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        goto first_side;
-      case kOperand:
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        goto operand;
-      case kNonidEpsilon:
-        if (!net.NextAlternative(p, &p, &L)) goto backtrack;
-        goto take_input;
-      default:
-        return VTM_ERR_WALK_INTERNAL;
+
+      case Step::kAfterAccept:
+        step = next(loc, &loc, &label) ? kArcStep : Step::kBacktrack;
+        continue;
+
+      case Step::kDispatch:  // lookup and class walks: a first-side arc
+        code = label & kCodeMask;
+        if (VTM_LIKELY(code >= first_char)) {
+          step = Step::kSeek;
+          continue;
+        }
+        // A special: it consumes no input.
+        if (label & kMoreBit) {
+          if (int r = push(kInputEpsilon, loc, label, in_pos, out_pos)) return r;
+        }
+        if (!next(loc, &next_loc, &next_label)) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if (code == instr_code) {
+          loc = next_loc;
+          label = next_label;
+          step = Step::kOperand;
+          continue;
+        }
+        if constexpr (kClass) {  // other specials are passed without writing
+          step = Step::kArrive;
+          continue;
+        }
+        loc = next_loc;
+        label = next_label;
+        step = Step::kSecondSide;
+        continue;
+
+      case Step::kSeek: {  // the input code at in_pos is sought in the arc list
+        const uint8_t sought = in[in_pos];
+        if (sought == 0) {
+          if (kClass || (kLookup && partial)) return VTM_ERR_INCOMPLETE_INPUT;
+          step = Step::kBacktrack;
+          continue;
+        }
+        if (!SeekSymbol(net, sought, table_code, code_flags, &loc, &label)) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        ++in_pos;
+        guard.Reset();
+        if constexpr (kClass) {
+          if (sought == tagsep) {
+            if (int r = EnumerateClasses(net, table_code, loc, a.classes, a.classes_capacity,
+                                         &class_count);
+                r < 0) {
+              return r;
+            }
+            step = Step::kBacktrack;
+          } else {
+            step = Step::kArrive;
+          }
+          continue;
+        }
+        if constexpr (kInverse) {
+          step = Step::kArrive;
+          continue;
+        }
+        if (int r = write(sought)) return r;
+        if ((label & kFinalBit) && (partial || in[in_pos] == 0)) {
+          if (int r = accept()) return r;
+        }
+        if (!next(loc, &next_loc, &next_label)) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if ((next_label & kCodeMask) != nid_code) {  // an identity pair
+          loc = next_loc;
+          label = next_label;
+          step = Step::kDispatch;
+          continue;
+        }
+        if (!(next_label & kMoreBit)) {
+          --out_pos;  // the pair is A:B: the symbol just written gives way to B
+          step = next(next_loc, &loc, &label) ? Step::kSecondSide : Step::kBacktrack;
+          continue;
+        }
+        // Both A:B (waiting on the stack) and A:A (the arcs after the nid_label's subtree).
+        if (int r = push(kOutputNonid, next_loc, next_label, in_pos, out_pos - 1)) return r;
+        step = net.NextAlternative(next_loc, &loc, &label) ? Step::kDispatch : Step::kBacktrack;
+        continue;
+      }
+
+      case Step::kSecondSide:  // lookup walk
+        code = label & kCodeMask;
+        if (code < first_char) {  // epsilon
+          if (label & kMoreBit) {
+            if (int r = push(kOutputEpsilon, loc, label, in_pos, out_pos)) return r;
+          }
+          step = Step::kArrive;
+          continue;
+        }
+        if (code == table_code) {
+          step = Step::kGentable;
+          continue;
+        }
+        [[fallthrough]];
+
+      case Step::kWrittenSecondSide:
+        code = label & kCodeMask;
+        if (label & kMoreBit) {
+          if (int r = push(kOutputMatch, loc, label, in_pos, out_pos)) return r;
+        }
+        if (int r = write(code)) return r;
+        step = Step::kArrive;
+        continue;
+
+      case Step::kFirstSide:  // inverse walk
+        code = label & kCodeMask;
+        if (code < first_char) {  // epsilon or operands: the second side is the input side
+          if (label & kMoreBit) {
+            if (int r = push(kOutputEpsilon, loc, label, in_pos, out_pos)) return r;
+          }
+          if (!next(loc, &loc, &label)) {
+            step = Step::kBacktrack;
+            continue;
+          }
+          step = code == instr_code ? Step::kOperand : Step::kTakeInput;
+          continue;
+        }
+        if (code == table_code) {
+          step = Step::kGentable;
+          continue;
+        }
+        [[fallthrough]];
+
+      case Step::kWrittenFirstSide:
+        code = label & kCodeMask;
+        if (label & kMoreBit) {
+          if (int r = push(kOutputMatch, loc, label, in_pos, out_pos)) return r;
+        }
+        if (int r = write(code)) return r;
+        [[fallthrough]];
+
+      case Step::kCompareFirstSide:
+        // The first side at loc has been written; compare it with the input.
+        matched = (label & kCodeMask) == in[in_pos];
+        if (matched && (label & kFinalBit) && in[in_pos + 1] == 0) {
+          if (int r = accept()) return r;
+        }
+        if (!next(loc, &next_loc, &next_label)) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if ((next_label & kCodeMask) != nid_code) {  // an identity pair
+          if (!matched) {
+            step = Step::kBacktrack;
+            continue;
+          }
+          ++in_pos;
+          loc = next_loc;
+          label = next_label;
+          step = Step::kFirstSide;
+          continue;
+        }
+        if (!matched) {  // a non-identity pair: its second side is matched instead
+          step = next(next_loc, &loc, &label) ? Step::kTakeInput : Step::kBacktrack;
+          continue;
+        }
+        // Matched, and the pair is non-identity: A:A waits on the stack (input one further
+        // on), and here A pairs with an epsilon second side.
+        if (next_label & kMoreBit) {
+          if (int r = push(kOutputNonidInv, next_loc, next_label, in_pos + 1, out_pos)) return r;
+        }
+        if (!next(next_loc, &loc, &label) || (label & kCodeMask) >= first_char) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if (label & kMoreBit) {
+          if (int r = push(kNonidEpsilon, loc, label, in_pos, out_pos)) return r;
+        }
+        step = Step::kArrive;
+        continue;
+
+      case Step::kExpand: {  // expansion walk: the arc is both matched and written
+        code = label & kCodeMask;
+        if (code < first_char) {
+          if (label & kMoreBit) {
+            if (int r = push(kOutputEpsilon, loc, label, in_pos, out_pos)) return r;
+          }
+          if (code != instr_code) {
+            step = Step::kArrive;
+          } else {
+            step = next(loc, &loc, &label) ? Step::kOperand : Step::kBacktrack;
+          }
+          continue;
+        }
+        const uint8_t sought = in[in_pos];
+        if (length >= skip && sought != 0) {  // the fragment's next code is sought
+          if (!SeekSymbol(net, sought, table_code, code_flags, &loc, &label)) {
+            step = Step::kBacktrack;
+            continue;
+          }
+          ++in_pos;
+          if (int r = write(sought)) return r;
+          step = Step::kArrive;
+          continue;
+        }
+        // Enumerated.
+        step = code == table_code ? Step::kGentable : Step::kWrittenSecondSide;
+        continue;
+      }
+
+      case Step::kTakeInput:  // inverse walk: a second side taken as input
+        code = label & kCodeMask;
+        if (code >= first_char) {
+          step = Step::kSeek;
+          continue;
+        }
+        if (label & kMoreBit) {
+          if (int r = push(kInputEpsilon, loc, label, in_pos, out_pos)) return r;
+        }
+        step = Step::kArrive;
+        continue;
+
+      case Step::kGentable:  // lookup and inverse walks; the table label is at loc
+        // The exception chain starts at the alternative after the table label's subtree.
+        if (!(label & kMoreBit) || !net.NextAlternative(loc, &exception_loc, &exception_label)) {
+          exception_label = kNoLabel;
+        }
+        if (!next(loc, &next_loc, &next_label)) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        [[fallthrough]];
+
+      case Step::kGentableEntry:  // the table entry at next_loc
+        // Fillers are passed when they have more_bit; without it the table ends here.
+        code = next_label & kCodeMask;
+        while (code == table_code && (next_label & kMoreBit)) {
+          next_loc += kCodeStep;
+          next_label = net.At(next_loc);
+          code = next_label & kCodeMask;
+        }
+        if (code == table_code) {
+          step = Step::kBacktrack;
+          continue;
+        }
+        if (code == (exception_label & kCodeMask)) {  // the exception replaces the entry
+          if (next_label & kMoreBit) {
+            if (int r = push(kGentableExcepted, next_loc, next_label, in_pos, out_pos)) return r;
+          }
+          loc = exception_loc;
+          label = exception_label;
+        } else {
+          if (next_label & kMoreBit) {
+            if (int r = push(kGentableUnexcepted, next_loc, next_label, in_pos, out_pos)) return r;
+          }
+          loc = next_loc;
+          label = next_label;
+        }
+        if (int r = write(code)) return r;
+        step = kInverse ? Step::kCompareFirstSide : Step::kArrive;
+        continue;
+
+      case Step::kOperand:  // flag-diacritic operands from the one at loc on
+        step = Step::kBacktrack;
+        for (uint32_t tried = 0;; ++tried) {
+          const auto operand = static_cast<uint8_t>(label - label_base);
+          const uint32_t shift = OperandFeature(operand) * 2;
+          const uint32_t value = OperandValue(operand);
+          const uint32_t current = (flag_state >> shift) & 3;
+          if (value == 0 || current == value || current == 0) {
+            if (label & kMoreBit) {
+              if (int r = push(kOperand, loc, label, in_pos, out_pos)) return r;
+            }
+            flag_state =
+                (value == 0 ? flag_state & ~(3u << shift) : flag_state | (value << shift)) & 0xFFFF;
+            step = Step::kArrive;
+            break;
+          }
+          // Another value is set: the operand fails; try the next alternative.
+          if (!(label & kMoreBit) || tried >= kMaxAlternatives) break;
+          if (!net.NextAlternative(loc, &loc, &label)) break;
+        }
+        continue;
+
+      case Step::kBacktrack: {
+        if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
+        if (top >= stack_entries) {
+          step = Step::kFinish;
+          continue;
+        }
+        const VtmBacktrackEntry& e = stack[top++];
+        loc = e.location;
+        label = e.label;
+        in_pos = e.input_pos;
+        out_pos = e.output_pos;
+        flag_state = e.flag_state;
+        exception_loc = e.aux_location;
+        exception_label = e.aux_label;
+        length = e.length;
+        guard.Reset();
+        if (VTM_UNLIKELY(!KindAllowed<K>(e.kind))) return VTM_ERR_WALK_INTERNAL;
+        // Every kind but the generic-table ones resumes at an alternative or a target.
+        switch (e.kind) {
+          case kInputEpsilon:
+            step = kInverse ? Step::kTakeInput : Step::kDispatch;
+            break;
+          case kOutputEpsilon:
+            step = kInverse ? Step::kFirstSide : kExpand ? Step::kExpand : Step::kSecondSide;
+            break;
+          case kOutputMatch:
+            step = kInverse ? Step::kWrittenFirstSide : Step::kWrittenSecondSide;
+            break;
+          case kGentableExcepted:
+            // The exception just used gives way to the next one in the chain.
+            if (!(exception_label & kMoreBit) ||
+                !net.NextAlternative(exception_loc, &exception_loc, &exception_label)) {
+              exception_label = kNoLabel;
+            }
+            [[fallthrough]];
+          case kGentableUnexcepted:
+            next_loc = loc + kCodeStep;
+            next_label = net.At(next_loc);
+            step = Step::kGentableEntry;
+            continue;
+          case kOutputNonid:  // lookup: the A:B reading, work index already one back
+            step = next(loc, &loc, &label) ? Step::kSecondSide : Step::kBacktrack;
+            continue;
+          case kOutputNonidInv:  // inverse: the A:A reading after the nid_label's subtree
+            step = Step::kFirstSide;
+            break;
+          case kOperand:
+            step = Step::kOperand;
+            break;
+          case kNonidEpsilon:
+            step = Step::kTakeInput;
+            break;
+          default:
+            return VTM_ERR_WALK_INTERNAL;
+        }
+        if (!net.NextAlternative(loc, &loc, &label)) {
+          step = Step::kBacktrack;
+        } else if (e.kind == kOutputMatch && (label & kCodeMask) == table_code) {
+          step = Step::kGentable;
+        }
+        continue;
+      }
+
+      case Step::kFinish:
+        if constexpr (kExpand) {
+          a.expand->fill = sink.fill;
+          a.expand->count = sink.count;
+        }
+        return kClass ? class_count : sink.count;
     }
   }
-
-finish:
-  if constexpr (kExpand) {
-    a.expand->fill = sink.fill;
-    a.expand->count = sink.count;
-  }
-  return kClass ? class_count : sink.count;
-#undef VTM_PUSH
-#undef VTM_WRITE
-#undef VTM_ACCEPT
 }
+
+#undef VTM_INLINE_LAMBDA
 
 }  // namespace vtm
