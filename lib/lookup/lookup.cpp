@@ -16,37 +16,47 @@ namespace vtm {
 namespace {
 
 struct ModeRow {
-  int function;       // subnet function number
-  bool inverse;       // inverse walk instead of the lookup walk
-  int output_mode;    // walk output mode
-  int dict_mode;      // client dictionary mode, 0: not consulted
-  bool tags;          // "[tag]" names in the input
-  bool eos;           // end-of-word code appended
-  int decode_option;  // handed to the decoder (no effect)
+  int function;             // subnet function number
+  int fallback_function;    // used when `function` is not offered; 0: none
+  bool inverse;             // inverse walk instead of the lookup walk
+  int output_mode;          // walk output mode
+  int dict_mode;            // client dictionary mode, 0: not consulted
+  bool tags;                // "[tag]" names in the input
+  bool eos;                 // end-of-word code appended
+  int decode_option;        // handed to the decoder (no effect)
+  bool foreign_char_fails;  // a character outside the alphabet is an error, not 0 results
 };
 
 bool ModeRowOf(int mode, ModeRow* row) {
   switch (mode) {
     case VTM_MODE_ANALYZE:
-      *row = {kFunctionAnalysis, false, kOutAll, VTM_DICT_FORM | VTM_DICT_TAGS, true, true, 1};
+      *row = {kFunctionAnalysis,
+              0,
+              false,
+              kOutAll,
+              VTM_DICT_FORM | VTM_DICT_TAGS,
+              true,
+              true,
+              1,
+              false};
       return true;
     case VTM_MODE_STEM:
-      *row = {kFunctionStemming, false, kOutAll, VTM_DICT_FORM, false, true, 0};
+      *row = {kFunctionStemming, 0, false, kOutAll, VTM_DICT_FORM, false, true, 0, false};
       return true;
     case VTM_MODE_STEM_FIRST:
-      *row = {kFunctionStemming, false, kOutFirst, 0, false, true, 0};
+      *row = {kFunctionStemming, 0, false, kOutFirst, 0, false, true, 0, false};
       return true;
     case VTM_MODE_STEM_SHORTEST:
-      *row = {kFunctionStemming, false, kOutShortest, 0, false, true, 0};
+      *row = {kFunctionStemming, 0, false, kOutShortest, 0, false, true, 0, false};
       return true;
     case VTM_MODE_GENERATE:
-      *row = {kFunctionGeneration, true, kOutAll, 0, true, false, 1};
+      *row = {kFunctionGeneration, kFunctionAnalysis, true, kOutAll, 0, true, false, 1, false};
       return true;
     case VTM_MODE_STEM_INVERSE:
-      *row = {kFunctionStemming, true, kOutAll, 0, false, false, 0};
+      *row = {kFunctionStemming, 0, true, kOutAll, 0, false, false, 0, false};
       return true;
     case VTM_MODE_TOKENIZE:
-      *row = {kFunctionTokenizing, false, kOutFirst, 0, false, true, 0};
+      *row = {kFunctionTokenizing, 0, false, kOutFirst, 0, false, true, 0, true};
       return true;
     default:
       return false;
@@ -161,7 +171,9 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
     int r = m;
     if (m >= 0) {
       int subnet = FsmFunctionSubnet(fsm, row.function);
-      if (mode == 8 && subnet == kNoSubnet) subnet = FsmFunctionSubnet(fsm, kFunctionAnalysis);
+      if (subnet == kNoSubnet && row.fallback_function != 0) {
+        subnet = FsmFunctionSubnet(fsm, row.fallback_function);
+      }
       if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
       WalkArgs args;
       args.input = coded;
@@ -178,7 +190,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
       r = row.inverse ? InverseWalk(fsm, args) : LookupWalk(fsm, args);
       if (r != VTM_ERR_INTERNAL_BUFFER_TOO_SMALL && r != VTM_ERR_STACK_OVERFLOW) return r;
     } else if (m != VTM_ERR_OUTPUT_TOO_LONG) {
-      if (m == VTM_ERR_CHAR_NOT_IN_ALPHABET && mode != 11) return 0;
+      if (m == VTM_ERR_CHAR_NOT_IN_ALPHABET && !row.foreign_char_fails) return 0;
       return m;
     }
     if (!scratch.Grow()) return VTM_ERR_NO_MEMORY;
