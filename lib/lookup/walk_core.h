@@ -7,26 +7,29 @@
 // byte that the compiler cannot inline. Tested by tests/lib/walk_*_test.cpp and the
 // differential tests.
 //
-//   arrive      the walk entered a state through the label at `loc`: accept test, then
-//               the next label after it is dispatched
-//   dispatch    lookup and class walks: a first-side arc; specials consume no input
-//               (instr_label leads to flag-diacritic operands), symbols are sought
-//   first_side  inverse walk: first sides are written and compared with the input
-//   seek        input code i is sought in the arc list (scan and direct-index tables)
-//   second_side lookup walk: epsilon, a written code, or a generic table
-//   take_input  inverse walk: a second side matched against the input
-//   gentable    generic table entries, with their chain of exceptions
-//   operand     flag-diacritic operand test
-//   backtrack   pop an entry and resume by its kind
+//   kArrive        the walk entered a state through the label at `loc`: accept test,
+//                  then the next label after it is taken by the walk's arc step
+//   kDispatch      lookup and class walks: a first-side arc; specials consume no input
+//                  (instr_label leads to flag-diacritic operands), symbols are sought
+//   kSeek          the input code at in_pos is sought in the arc list (scan and
+//                  direct-index tables)
+//   kWriteSide     the written side of a pair (lookup: the second, inverse: the first):
+//                  epsilon, a generic table, or kWriteCode
+//   kWriteCode     the label's code is written (inverse walk: then kCompareFirstSide)
+//   kCompareFirstSide  inverse walk: the written first side is compared with the input
+//   kTakeInput     inverse walk: a second side matched against the input
+//   kGentable      generic table entries (kGentableEntry), with their exception chain
+//   kOperand       flag-diacritic operand test
+//   kBacktrack     pop an entry and resume by its kind
 //
-//   expand      expansion walk: one-sided; specials write nothing, symbols are sought
-//               in the fragment once the length has reached the skip count and
-//               enumerated otherwise (through written_second_side and gentable)
+//   kExpand        expansion walk: one-sided; specials write nothing, symbols are sought
+//                  in the fragment once the length has reached the skip count and
+//                  enumerated otherwise (through kWriteCode and kGentable)
 //
 // The expansion walk also keeps a length counter (written codes other than esc_label,
-// saved in each entry's `length`), bounds it by the maximum length in arrive, reports a
+// saved in each entry's `length`), bounds it by the maximum length in kArrive, reports a
 // full work buffer as -23 instead of -26, and, when a result does not fit the client
-// buffer, saves its step so that a later call resumes at after_accept.
+// buffer, saves its step so that a later call resumes at kAfterAccept.
 #pragma once
 
 #include <cstdint>
@@ -67,10 +70,8 @@ enum class Step : uint8_t {
   kAfterAccept,
   kDispatch,
   kSeek,
-  kSecondSide,
-  kWrittenSecondSide,
-  kFirstSide,
-  kWrittenFirstSide,
+  kWriteSide,
+  kWriteCode,
   kCompareFirstSide,
   kExpand,
   kTakeInput,
@@ -115,7 +116,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   constexpr int kWorkFull =
       kExpand ? VTM_ERR_CODED_OUTPUT_TOO_SMALL : VTM_ERR_INTERNAL_BUFFER_TOO_SMALL;
   // Where a state's arc list leads after its label: the first-side step of the walk.
-  constexpr Step kArcStep = kInverse ? Step::kFirstSide : kExpand ? Step::kExpand : Step::kDispatch;
+  constexpr Step kArcStep = kInverse ? Step::kWriteSide : kExpand ? Step::kExpand : Step::kDispatch;
 
   AcceptSink sink{fsm, &a};
   // Expansion walk: symbols written so far (codes other than esc_label) and its limits.
@@ -271,7 +272,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         }
         loc = next_loc;
         label = next_label;
-        step = Step::kSecondSide;
+        step = Step::kWriteSide;
         continue;
 
       case Step::kSeek: {  // the input code at in_pos is sought in the arc list
@@ -320,7 +321,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         }
         if (!(next_label & kMoreBit)) {
           --out_pos;  // the pair is A:B: the symbol just written gives way to B
-          step = next(next_loc, &loc, &label) ? Step::kSecondSide : Step::kBacktrack;
+          step = next(next_loc, &loc, &label) ? Step::kWriteSide : Step::kBacktrack;
           continue;
         }
         // Both A:B (waiting on the stack) and A:A (the arcs after the nid_label's subtree).
@@ -329,55 +330,39 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         continue;
       }
 
-      case Step::kSecondSide:  // lookup walk
+      case Step::kWriteSide:  // the side that is written: the second (lookup), the first (inverse)
         code = label & kCodeMask;
-        if (code < first_char) {  // epsilon
+        if (code < first_char) {  // epsilon (inverse walk: or operands)
           if (label & kMoreBit) {
             if (int r = push(kOutputEpsilon, loc, label, in_pos, out_pos)) return r;
           }
+          if constexpr (kInverse) {  // the second side is matched with the input instead
+            if (!next(loc, &loc, &label)) {
+              step = Step::kBacktrack;
+              continue;
+            }
+            step = code == instr_code ? Step::kOperand : Step::kTakeInput;
+          } else {
+            step = Step::kArrive;
+          }
+          continue;
+        }
+        if (code == table_code) {
+          step = Step::kGentable;
+          continue;
+        }
+        [[fallthrough]];
+
+      case Step::kWriteCode:  // the label's code is written
+        code = label & kCodeMask;
+        if (label & kMoreBit) {
+          if (int r = push(kOutputMatch, loc, label, in_pos, out_pos)) return r;
+        }
+        if (int r = write(code)) return r;
+        if constexpr (!kInverse) {
           step = Step::kArrive;
           continue;
         }
-        if (code == table_code) {
-          step = Step::kGentable;
-          continue;
-        }
-        [[fallthrough]];
-
-      case Step::kWrittenSecondSide:
-        code = label & kCodeMask;
-        if (label & kMoreBit) {
-          if (int r = push(kOutputMatch, loc, label, in_pos, out_pos)) return r;
-        }
-        if (int r = write(code)) return r;
-        step = Step::kArrive;
-        continue;
-
-      case Step::kFirstSide:  // inverse walk
-        code = label & kCodeMask;
-        if (code < first_char) {  // epsilon or operands: the second side is the input side
-          if (label & kMoreBit) {
-            if (int r = push(kOutputEpsilon, loc, label, in_pos, out_pos)) return r;
-          }
-          if (!next(loc, &loc, &label)) {
-            step = Step::kBacktrack;
-            continue;
-          }
-          step = code == instr_code ? Step::kOperand : Step::kTakeInput;
-          continue;
-        }
-        if (code == table_code) {
-          step = Step::kGentable;
-          continue;
-        }
-        [[fallthrough]];
-
-      case Step::kWrittenFirstSide:
-        code = label & kCodeMask;
-        if (label & kMoreBit) {
-          if (int r = push(kOutputMatch, loc, label, in_pos, out_pos)) return r;
-        }
-        if (int r = write(code)) return r;
         [[fallthrough]];
 
       case Step::kCompareFirstSide:
@@ -398,7 +383,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
           ++in_pos;
           loc = next_loc;
           label = next_label;
-          step = Step::kFirstSide;
+          step = Step::kWriteSide;
           continue;
         }
         if (!matched) {  // a non-identity pair: its second side is matched instead
@@ -445,7 +430,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
           continue;
         }
         // Enumerated.
-        step = code == table_code ? Step::kGentable : Step::kWrittenSecondSide;
+        step = code == table_code ? Step::kGentable : Step::kWriteCode;
         continue;
       }
 
@@ -546,10 +531,10 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
             step = kInverse ? Step::kTakeInput : Step::kDispatch;
             break;
           case kOutputEpsilon:
-            step = kInverse ? Step::kFirstSide : kExpand ? Step::kExpand : Step::kSecondSide;
+            step = kExpand ? Step::kExpand : Step::kWriteSide;
             break;
           case kOutputMatch:
-            step = kInverse ? Step::kWrittenFirstSide : Step::kWrittenSecondSide;
+            step = Step::kWriteCode;
             break;
           case kGentableExcepted:
             // The exception just used gives way to the next one in the chain.
@@ -564,10 +549,10 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
             step = Step::kGentableEntry;
             continue;
           case kOutputNonid:  // lookup: the A:B reading, work index already one back
-            step = next(loc, &loc, &label) ? Step::kSecondSide : Step::kBacktrack;
+            step = next(loc, &loc, &label) ? Step::kWriteSide : Step::kBacktrack;
             continue;
           case kOutputNonidInv:  // inverse: the A:A reading after the nid_label's subtree
-            step = Step::kFirstSide;
+            step = Step::kWriteSide;
             break;
           case kOperand:
             step = Step::kOperand;
