@@ -2,7 +2,8 @@
 # Instruction counts of lookup, stable on a shared machine: runs `vtm lookup` over a word
 # list under callgrind and prints instructions per word for the whole process and for the
 # lookup walk (vtm::LookupWalk, inclusive: the walk with its accepts and decoding), and,
-# with ANNOTATE=1, the walk's cost per source line.
+# with ANNOTATE=1, the walk's cost per source line (this needs line tables: a build
+# configured with -DCMAKE_CXX_FLAGS=-g).
 # Usage: bench/walk_instructions.sh WORDS_FILE [TRANSDUCER] [VTM]
 #   WORDS_FILE  one word per line (e.g. 100,000 Brown tokens)
 #   TRANSDUCER  default: the bundled English transducer of the release build
