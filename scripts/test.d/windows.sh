@@ -53,8 +53,8 @@ elif [ -n "${VTM_GUEST_VM:-}" ] || bash scripts/wine/runs-32bit.sh; then
   run_preset windows-x64
 else
   # Under software emulation the guest needs more time than this stage has (measured on
-  # a busy 2-core machine: image about 8 min, boot 22-66 s, library tests 297 s, and the
-  # administration programs' tests longer); with VTM_GUEST_VM=1 it runs here anyway (or
+  # a busy 2-core machine: image about 8 min, boot 22-66 s, library tests 297 s, the
+  # administration programs' tests 518 s); with VTM_GUEST_VM=1 it runs here anyway (or
   # by hand: VTM_GUEST_VM=1 scripts/wine/run-vm.sh --all).
   echo "-- this kernel runs no 32-bit code: tests run on the 64-bit build; the 32-bit build's"
   echo "   run in a virtual machine only with VTM_GUEST_VM=1"

@@ -157,6 +157,11 @@ mount --move /proc /newroot/proc
 mount --move /sys /newroot/sys
 mount --move /dev /newroot/dev
 mkdir -p /newroot/dev/shm /newroot/dev/pts
+# devtmpfs has no /dev/fd: bash's process substitution (the tests' diffs) needs it.
+ln -sf /proc/self/fd /newroot/dev/fd
+ln -sf /proc/self/fd/0 /newroot/dev/stdin
+ln -sf /proc/self/fd/1 /newroot/dev/stdout
+ln -sf /proc/self/fd/2 /newroot/dev/stderr
 mount -t tmpfs tmpfs /newroot/dev/shm
 mount -t devpts devpts /newroot/dev/pts
 echo "vtm-guest: running $command"
