@@ -76,16 +76,18 @@ update_indexes() {  # update_indexes PACKAGE...
   $SUDO apt-get update -qq -o APT::Architectures= "${archs[@]}" >>"$log" 2>&1 || true
 }
 
-# install PACKAGE...: one attempt, then one more after a pause with fresh indexes.
+# install ATTEMPTS PACKAGE...: up to ATTEMPTS tries, each after the first following a
+# pause and fresh indexes.
 install() {
-  local attempt
-  for attempt in 1 2; do
+  local attempt attempts=$1
+  shift
+  for attempt in $(seq "$attempts"); do
     : >"$log"
     update_indexes "$@"
     if $SUDO apt-get install -y -qq --no-install-recommends "$@" >>"$log" 2>&1; then
       return 0
     fi
-    if [ "$attempt" -eq 1 ]; then
+    if [ "$attempt" -lt "$attempts" ]; then
       echo "deps.sh: installing $* failed; retrying in 30 s with fresh package indexes" >&2
       sleep 30
     fi
@@ -97,14 +99,16 @@ install() {
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}" >&2
-  install "${missing[@]}" || exit 1
+  install 2 "${missing[@]}" || exit 1
 fi
 if [ ${#missing_optional[@]} -gt 0 ]; then
   echo "Installing (optional: this kernel runs 32-bit code): ${missing_optional[*]}" >&2
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  if ! install "${missing_optional[@]}"; then
+  # One try: a run without the optional package is still complete, so a pause for it
+  # would only cost time in every run on a machine where it cannot be had.
+  if ! install 1 "${missing_optional[@]}"; then
     echo "deps.sh: going on without ${missing_optional[*]}: 32-bit Windows programs" \
       "cannot run under Wine here" >&2
   fi
