@@ -73,6 +73,7 @@ typedef struct VtmFsmRec *VtmFsm;
 typedef struct VtmHeaderRec *VtmHeader;
 typedef struct VtmClientDictRec *VtmClientDict;
 typedef struct VtmLookupBufferRec *VtmLookupBuffer;
+typedef struct VtmTokenizerRec *VtmTokenizer;
 
 /* ---- Library frame ------------------------------------------------------ */
 VTMRT_API int vtm_init_library(void);
@@ -213,6 +214,57 @@ VTMRT_API int vtmExpandByteStringPartialWord(const char *text, char *output, int
 VTMRT_API int vtmBreakByteStringToken(const char *coded_input, char *output, int output_size,
                                       int *offsets, int offsets_capacity, int all_flag,
                                       VtmFsm fsm);
+
+/* ---- Tokenizer ----------------------------------------------------------- */
+/* One token written by vtm_tokenize (16 bytes). `offset` and `length` give the token's
+ * span of the text passed to that call. `norm_offset` is -1 when the token's text is
+ * exactly its span; otherwise it is the offset, in the call's string buffer, of the
+ * token's NUL-terminated normalized form. */
+typedef struct VtmToken {
+  int32_t norm_offset;
+  int32_t offset;
+  int32_t length;
+  uint32_t class_bits; /* VTM_TOKEN_* bits; 0 for a chunk token of mixed characters */
+} VtmToken;
+#ifdef __cplusplus
+static_assert(sizeof(VtmToken) == 16, "VtmToken is four 32-bit words");
+#else
+_Static_assert(sizeof(VtmToken) == 16, "VtmToken is four 32-bit words");
+#endif
+
+/* Token class bits. */
+#define VTM_TOKEN_WORD 0x001         /* a run of word characters */
+#define VTM_TOKEN_PUNCT 0x002        /* punctuation or symbol */
+#define VTM_TOKEN_CLOSING 0x004      /* punctuation that closes or trails */
+#define VTM_TOKEN_OPENING 0x008      /* punctuation that opens or leads */
+#define VTM_TOKEN_SENTENCE_END 0x010 /* sentence-final mark; HTML tag listed "[html-sent]" */
+#define VTM_TOKEN_LINE_BREAK 0x020   /* whitespace holding a line break */
+#define VTM_TOKEN_TAG_KEPT 0x040     /* HTML tag listed "[html-tag-keep]" */
+#define VTM_TOKEN_MARKUP 0x080       /* other tag, comment, unfinished tag, inhibited element */
+#define VTM_TOKEN_PARAGRAPH 0x100    /* paragraph break (whitespace or "[html-para]" tag) */
+
+/* Flags of vtm_tokenize. */
+#define VTM_TOKENIZE_FINAL 1          /* the piece ends the text */
+#define VTM_TOKENIZE_HTML 2           /* HTML text: tags are tokens, whitespace yields none */
+#define VTM_TOKENIZE_LINE_PARAGRAPH 4 /* a single line break is a paragraph break */
+
+/* A tokenizer over a transducer serving function 28 (capability 4) and an optional
+ * dictionary of HTML tag properties ("[html-sent]", "[html-tag-keep]",
+ * "[html-tag-inhibit]", "[html-para]"). Neither is owned: both must outlive the
+ * tokenizer. `lookup_option` is passed on to every chunk lookup. Error objects:
+ * VTM_ERR_INVALID_FSM, VTM_ERR_INVALID_CLIENT_DICT, VTM_ERR_INVALID_FUNCTION,
+ * VTM_ERR_NO_MEMORY. */
+VTMRT_API VtmTokenizer vtm_make_tokenizer(VtmFsm fsm, int lookup_option, VtmClientDict tag_dict);
+VTMRT_API void vtm_free_tokenizer(VtmTokenizer tokenizer);
+/* Tokenizes `length` bytes of `text` into `tokens` (at most `capacity` records; their
+ * number goes to *count_out) and normalized forms into `strings`. Returns the number of
+ * bytes consumed: the records cover the text before it, the rest was not tokenized and
+ * must be passed again at the front of the next call. Without VTM_TOKENIZE_FINAL no
+ * token that more text could extend is emitted. A negative result is an error: a bad
+ * argument (*count_out unwritten), or the failure of a chunk at byte 0 (count 0). */
+VTMRT_API int vtm_tokenize(const char *text, int length, VtmTokenizer tokenizer, int flags,
+                           VtmToken *tokens, int capacity, char *strings, int strings_size,
+                           int *count_out);
 
 /* ---- Transducers and headers -------------------------------------------- */
 /* Loads a transducer file whole; the file is closed before the call returns.

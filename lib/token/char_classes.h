@@ -1,0 +1,79 @@
+// Fixed byte classes of the tokenizer (Windows code page 1252): the scanner's sets
+// (whitespace, line break, word character, closing and opening punctuation), the wider
+// sets that classify a transducer's output tokens, and the punctuation class of a single
+// byte. One 256-entry table answers every test. Tested in tests/lib/tokenizer_*_test.cpp.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "vtmrt.h"
+
+namespace vtm {
+
+enum : uint8_t {
+  kByteSpace = 1,      // 0x00-0x20
+  kByteLineBreak = 2,  // CR, LF
+  kByteWord = 4,       // scanner word character
+  kByteClosing = 8,    // scanner closing punctuation
+  kByteOpening = 16,   // scanner opening punctuation
+  kByteOutWord = 32,   // word character of a transducer output token
+  kByteSymbol = 64,    // symbol character of a transducer output token
+};
+
+constexpr std::array<uint8_t, 256> MakeByteClasses() {
+  std::array<uint8_t, 256> t{};
+  for (int b = 0; b <= 0x20; ++b) t[b] |= kByteSpace;
+  t[0x0A] |= kByteLineBreak;
+  t[0x0D] |= kByteLineBreak;
+  for (int b = 0; b < 256; ++b) {
+    const bool word = (b >= 0x30 && b <= 0x39) || (b >= 0x41 && b <= 0x5A) ||
+                      (b >= 0x61 && b <= 0x7A) ||
+                      (b >= 0xC0 && b <= 0xFF && b != 0xD7 && b != 0xF7);
+    if (word) t[b] |= kByteWord | kByteOutWord;
+    const bool symbol = (b >= 0x21 && b <= 0x2F) || (b >= 0x3A && b <= 0x40) ||
+                        (b >= 0x5B && b <= 0x60) || (b >= 0x7B && b <= 0x7E) || b == 0x82 ||
+                        (b >= 0x84 && b <= 0x89) || b == 0x8B || (b >= 0x91 && b <= 0x99) ||
+                        b == 0x9B || (b >= 0xA1 && b <= 0xBF) || b == 0xD7 || b == 0xF7;
+    if (symbol) t[b] |= kByteSymbol;
+  }
+  for (int b : {0x83, 0x8A, 0x8C, 0x9A, 0x9C, 0x9F}) t[b] |= kByteOutWord;
+  for (int b :
+       {0x21, 0x22, 0x29, 0x2C, 0x3A, 0x3B, 0x3F, 0x5D, 0x7D, 0xA9, 0xAE, 0xB2, 0xB3, 0xB9, 0xBB})
+    t[b] |= kByteClosing;
+  for (int b : {0x22, 0x28, 0x5B, 0x7B, 0xA1, 0xAB, 0xBF}) t[b] |= kByteOpening;
+  return t;
+}
+
+inline constexpr std::array<uint8_t, 256> kByteClasses = MakeByteClasses();
+
+inline bool ByteIs(unsigned char b, uint8_t set) {
+  return (kByteClasses[b] & set) != 0;
+}
+
+constexpr uint32_t MakePunctClass(int b) {
+  uint32_t k = VTM_TOKEN_PUNCT;
+  if ((MakeByteClasses()[b] & kByteClosing) || b == 0x27 || b == 0x2E || b == 0x85 || b == 0x86 ||
+      b == 0x87 || b == 0x89 || b == 0x94 || b == 0x99)
+    k |= VTM_TOKEN_CLOSING;
+  if ((MakeByteClasses()[b] & kByteOpening) || b == 0x60 || b == 0x82 || b == 0x84 || b == 0x85 ||
+      b == 0x8B || b == 0x91 || b == 0x93)
+    k |= VTM_TOKEN_OPENING;
+  if (b == 0x2E || b == 0x3F || b == 0x21 || b == 0x85) k |= VTM_TOKEN_SENTENCE_END;
+  return k;
+}
+
+constexpr std::array<uint16_t, 256> MakePunctClasses() {
+  std::array<uint16_t, 256> t{};
+  for (int b = 0; b < 256; ++b) t[b] = static_cast<uint16_t>(MakePunctClass(b));
+  return t;
+}
+
+inline constexpr std::array<uint16_t, 256> kPunctClasses = MakePunctClasses();
+
+// The class of a single punctuation byte.
+inline uint32_t PunctClass(unsigned char b) {
+  return kPunctClasses[b];
+}
+
+}  // namespace vtm

@@ -1,0 +1,222 @@
+// vtm_tokenize: the byte scanner. One pass over the piece: whitespace and line breaks,
+// runs of word characters, opening and trailing punctuation and (in HTML text) tags are
+// split by fixed byte classes; anything else between whitespace is a chunk, split by the
+// tokenizer transducer (chunk_split.cpp). Without VTM_TOKENIZE_FINAL no token that
+// touches the end of the piece is emitted: the call returns where the caller must
+// resume. Tested in tests/lib/tokenizer_scan_test.cpp, tokenizer_html_test.cpp and
+// tokenizer_pieces_test.cpp.
+#include <cstring>
+
+#include "frame/frame.h"
+#include "token/char_classes.h"
+#include "token/tags.h"
+#include "token/tokenizer.h"
+
+namespace vtm {
+namespace {
+
+class Scanner {
+ public:
+  Scanner(const unsigned char* text, int length, VtmTokenizerRec* tokenizer, int flags,
+          VtmToken* tokens, int capacity, char* strings, int strings_size)
+      : text_(text),
+        length_(length),
+        tokenizer_(tokenizer),
+        final_((flags & VTM_TOKENIZE_FINAL) != 0),
+        html_((flags & VTM_TOKENIZE_HTML) != 0),
+        line_paragraph_((flags & VTM_TOKENIZE_LINE_PARAGRAPH) != 0),
+        sink_{tokens, capacity, 0, strings, strings_size, 0} {}
+
+  // Returns the bytes consumed or a chunk's error code; *count receives the records.
+  int Run(int* count);
+
+ private:
+  // Writes [a, b) with class k; false when the record array is full (the call then
+  // stops at a).
+  bool Emit(int a, int b, uint32_t k) {
+    if (sink_.count == sink_.capacity) return false;
+    VtmToken& t = sink_.tokens[sink_.count++];
+    t.norm_offset = -1;
+    t.offset = a;
+    t.length = b - a;
+    t.class_bits = k;
+    return true;
+  }
+  bool At(int p, uint8_t set) const { return ByteIs(text_[p], set); }
+
+  // Handles the tag at s; returns -1 to go on, or the offset the call stops at.
+  int Tag(int s);
+  // The inhibited element opened by the tag [s, p) named `name`; same result as Tag.
+  int Inhibited(int s, int p, const char* name);
+
+  const unsigned char* text_;
+  int length_;
+  VtmTokenizerRec* tokenizer_;
+  bool final_, html_, line_paragraph_;
+  TokenSink sink_;
+  int p_ = 0;
+};
+
+int Scanner::Run(int* count) {
+  int& p = p_;
+  int stop = -1;  // offset the call stops at, when it stops early
+  while (p < length_ && stop < 0) {
+    // 1. Whitespace, counting its line breaks; s marks the first line break.
+    int s = p, breaks = 0, lf = 0, cr = 0;
+    while (p < length_ && At(p, kByteSpace)) {
+      const unsigned char b = text_[p];
+      if (b == '\n' || b == '\r') {
+        if (breaks++ == 0) s = p;
+        lf += b == '\n';
+        cr += b == '\r';
+      }
+      ++p;
+    }
+    // 2. A non-final piece that ends in whitespace: a line break may still grow.
+    if (p == length_ && !final_) {
+      stop = !html_ && breaks > 0 ? s : p;
+      break;
+    }
+    // 3. The line-break token runs from the first line break through the whitespace.
+    if (!html_ && breaks > 0) {
+      const bool paragraph = lf >= 2 || cr >= 2 || line_paragraph_;
+      if (!Emit(s, p, VTM_TOKEN_LINE_BREAK | (paragraph ? VTM_TOKEN_PARAGRAPH : 0))) {
+        stop = s;
+        break;
+      }
+    }
+    // 4. Word characters.
+    s = p;
+    while (p < length_ && At(p, kByteWord)) ++p;
+    const bool word = p > s;
+    // 5. A plain word (or nothing) before whitespace, the end, or a tag.
+    if (p == length_ || At(p, kByteSpace) || (html_ && word && text_[p] == '<')) {
+      if (p == length_ && !final_) {
+        stop = s;
+      } else if (word && !Emit(s, p, VTM_TOKEN_WORD)) {
+        stop = s;
+      }
+      continue;
+    }
+    // 6. Opening punctuation before any word character is a token at once.
+    if (!word && At(p, kByteOpening)) {
+      if (!Emit(p, p + 1, VTM_TOKEN_PUNCT | VTM_TOKEN_OPENING)) {
+        stop = p;
+      } else {
+        ++p;
+      }
+      continue;
+    }
+    // 7. A tag.
+    if (html_ && !word && text_[p] == '<') {
+      stop = Tag(s);
+      continue;
+    }
+    // 8. A word followed by trailing punctuation only.
+    const int w = p;
+    while (p < length_ && At(p, kByteClosing)) ++p;
+    if (p == length_ || At(p, kByteSpace) || (html_ && text_[p] == '<')) {
+      if (p == length_ && !final_) {
+        stop = s;
+        continue;
+      }
+      if (w > s && !Emit(s, w, VTM_TOKEN_WORD)) {
+        stop = s;
+        continue;
+      }
+      for (int q = w; q < p; ++q) {
+        if (!Emit(q, q + 1, PunctClass(text_[q]))) {
+          stop = q;
+          break;
+        }
+      }
+      continue;
+    }
+    // 9. A chunk, up to whitespace (or a tag): the transducer splits it.
+    while (p < length_ && !At(p, kByteSpace) && !(html_ && text_[p] == '<')) ++p;
+    if (p == length_ && !final_) {
+      stop = s;
+      continue;
+    }
+    TokenSink before = sink_;
+    const int rc = SplitChunk(reinterpret_cast<const char*>(text_), s, p, tokenizer_, &sink_);
+    if (rc < 0) {
+      sink_ = before;
+      if (s == 0) {
+        *count = sink_.count;
+        return rc;
+      }
+      stop = s;
+    }
+  }
+  *count = sink_.count;
+  return stop >= 0 ? stop : length_;
+}
+
+int Scanner::Tag(int s) {
+  int& p = p_;
+  ParsedTag tag = ParseTag(text_ + s, length_ - s, final_);
+  if (!tag.complete) {
+    if (!final_) return s;
+    tag.length = length_ - s;  // the rest of the piece, with an empty name
+  }
+  p = s + tag.length;
+  const TagProperties properties = LookupTagProperties(tag.name, tokenizer_->tag_dict);
+  const uint32_t k = TagClass(properties);
+  if (properties.inhibit && !properties.keep) {
+    if (tag.name[0] == '/') {
+      // A stray closing tag of an inhibited element ends the call right after it.
+      return Emit(s, p, k) ? p : s;
+    }
+    return Inhibited(s, p, tag.name);
+  }
+  if (p > s && !Emit(s, p, k)) return s;
+  return -1;
+}
+
+int Scanner::Inhibited(int s, int p, const char* name) {
+  // The element runs to the closing tag that matches its opening one, counting nested
+  // elements of the same name.
+  char closing[kTagNameMax + 2] = "/";
+  std::strcat(closing, name);
+  int depth = 1;
+  while (depth > 0 && p < length_) {
+    const void* lt = std::memchr(text_ + p, '<', static_cast<std::size_t>(length_ - p));
+    if (lt == nullptr) {
+      p = length_;
+      break;
+    }
+    p = static_cast<int>(static_cast<const unsigned char*>(lt) - text_);
+    ParsedTag inner = ParseTag(text_ + p, length_ - p, final_);
+    if (!inner.complete) {
+      p = length_;
+      break;
+    }
+    p += inner.length;
+    if (std::strcmp(inner.name, name) == 0) {
+      ++depth;
+    } else if (std::strcmp(inner.name, closing) == 0) {
+      --depth;
+    }
+  }
+  p_ = p;
+  if (depth > 0 && !final_) return s;
+  if (p > s && !Emit(s, p, VTM_TOKEN_MARKUP)) return s;
+  return -1;
+}
+
+}  // namespace
+}  // namespace vtm
+
+extern "C" VTMRT_API int vtm_tokenize(const char* text, int length, VtmTokenizer tokenizer,
+                                      int flags, VtmToken* tokens, int capacity, char* strings,
+                                      int strings_size, int* count_out) {
+  if (text == nullptr || tokenizer == nullptr || tokens == nullptr || strings == nullptr ||
+      count_out == nullptr)
+    return VTM_ERR_NULL_OBJECT;
+  if (int code = vtm::CheckObject(tokenizer); code != 0) return code;
+  if (length < 0 || capacity < 0 || strings_size < 0) return VTM_ERR_INVALID_NUMBER;
+  vtm::Scanner scanner(reinterpret_cast<const unsigned char*>(text), length, tokenizer, flags,
+                       tokens, capacity, strings, strings_size);
+  return scanner.Run(count_out);
+}

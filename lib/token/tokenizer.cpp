@@ -1,0 +1,37 @@
+// Making and freeing a tokenizer: checks of the transducer and the tag dictionary, and
+// the scratch buffer that receives the transducer's output for a chunk. Tested in
+// tests/lib/tokenizer_scan_test.cpp.
+#include "token/tokenizer.h"
+
+#include <cstdlib>
+
+#include "frame/frame.h"
+
+extern "C" VTMRT_API VtmTokenizer vtm_make_tokenizer(VtmFsm fsm, int lookup_option,
+                                                     VtmClientDict tag_dict) {
+  if (!vtm::IsRealObject(fsm))
+    return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_FSM));
+  if (tag_dict != nullptr && vtm::IsErrorObject(tag_dict))
+    return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_CLIENT_DICT));
+  if ((vtm_fsm_capabilities(fsm) & 4u) == 0)
+    return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_FUNCTION));
+  auto* tk = static_cast<VtmTokenizerRec*>(std::malloc(sizeof(VtmTokenizerRec)));
+  char* scratch = static_cast<char*>(std::malloc(vtm::kTokenizerScratchStart));
+  if (tk == nullptr || scratch == nullptr) {
+    std::free(tk);
+    std::free(scratch);
+    return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+  }
+  tk->fsm = fsm;
+  tk->lookup_option = lookup_option;
+  tk->tag_dict = tag_dict;
+  tk->scratch = scratch;
+  tk->scratch_size = vtm::kTokenizerScratchStart;
+  return tk;
+}
+
+extern "C" VTMRT_API void vtm_free_tokenizer(VtmTokenizer tokenizer) {
+  if (!vtm::IsRealObject(tokenizer)) return;
+  std::free(tokenizer->scratch);
+  std::free(tokenizer);
+}

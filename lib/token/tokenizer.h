@@ -1,0 +1,42 @@
+// The tokenizer record and the internal operations of the tokenizer: the byte scanner
+// (scanner.cpp), HTML tag parsing and tag properties (tags.cpp) and the splitting of a
+// chunk by the tokenizer transducer (chunk_split.cpp). Tested in
+// tests/lib/tokenizer_*_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "vtmrt.h"
+
+struct VtmTokenizerRec {
+  VtmFsm fsm;              // the tokenizer transducer; borrowed
+  int32_t lookup_option;   // passed unchanged to every chunk lookup
+  VtmClientDict tag_dict;  // HTML tag properties, or null; borrowed
+  char* scratch;           // owned: the transducer's output for a chunk
+  uint32_t scratch_size;   // 1024 at creation, doubled on overflow, never shrinks
+};
+
+namespace vtm {
+
+inline constexpr uint32_t kTokenizerScratchStart = 1024;
+
+// Where a chunk's records and normalized forms go, and how much of them is used.
+struct TokenSink {
+  VtmToken* tokens;
+  int capacity;
+  int count;  // records written so far
+  char* strings;
+  int strings_size;
+  int strings_used;  // bytes of `strings` used so far
+};
+
+// Runs the transducer over the chunk text[start, end) and appends its tokens to *sink,
+// aligned with the input (offsets relative to `text`). On failure returns a negative
+// code; records past sink->count on entry may then have been written, and *sink's
+// count and strings_used are left as they were.
+int SplitChunk(const char* text, int start, int end, VtmTokenizerRec* tokenizer, TokenSink* sink);
+
+// Class of one output token of a chunk (`length` bytes at `token`).
+uint32_t OutputTokenClass(const unsigned char* token, int length);
+
+}  // namespace vtm

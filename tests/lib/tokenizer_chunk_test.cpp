@@ -1,0 +1,155 @@
+// Chunk splitting by the tokenizer transducer: aligning the output tokens with the
+// chunk (copies, dropped input, departures with normalized forms), the classes of
+// output tokens, the string buffer and record limits, chunk failures at and after
+// byte 0, and the scratch buffer that doubles and keeps its size.
+#include <gtest/gtest.h>
+
+#include "support/token_fixtures.h"
+#include "token/tokenizer.h"
+
+namespace vtm {
+namespace {
+
+using namespace vtm::test;
+using Tokens = std::vector<TokenOut>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+TokenOut T(int offset, int length, unsigned k) {
+  return TokenOut{offset, length, k, -1, ""};
+}
+TokenOut N(int offset, int length, unsigned k, int norm_offset, const std::string& norm) {
+  return TokenOut{offset, length, k, norm_offset, norm};
+}
+
+struct Mapped {
+  explicit Mapped(const Pairs& pairs) : fsm(BuildTokenizerFsm(MappingAtt(pairs))) {
+    tk.reset(vtm_make_tokenizer(fsm.get(), 0, nullptr));
+    EXPECT_EQ(vtm_object_error_code(tk.get()), 0);
+  }
+  TokenizeRun Run(const std::string& text, int capacity = 64, int strings_size = 256) {
+    return Tokenize(tk.get(), text, VTM_TOKENIZE_FINAL, capacity, strings_size);
+  }
+  FsmPtr fsm;
+  TokenizerPtr tk;
+};
+
+TEST(ChunkAlign, CopiesDroppedInputAndDepartures) {
+  Mapped m({{"a.b", "a.b"},
+            {"a-b", "a b"},
+            {"isn't", "is not"},
+            {"ab-b", "ab b"},
+            {"can't", "ca n't"},
+            {"Mr.Smith", "Mister Smith"},
+            {"x.y", "X Z"},
+            {"e.g.", "e.g. ."},
+            {"q-q", "q--q"}});
+  // An output equal to the chunk: one record spanning it.
+  EXPECT_EQ(m.Run("a.b").tokens, (Tokens{T(0, 3, 0)}));
+  // Input dropped between tokens belongs to no token; offsets count from the text.
+  EXPECT_EQ(m.Run("a-b").tokens, (Tokens{T(0, 1, 1), T(2, 1, 1)}));
+  EXPECT_EQ(m.Run("zz a-b").tokens, (Tokens{T(0, 2, 1), T(3, 1, 1), T(5, 1, 1)}));
+  EXPECT_EQ(m.Run("ab-b").tokens, (Tokens{T(0, 2, 1), T(3, 1, 1)}));
+  // A departure: the token takes the rest of the chunk and a normalized form.
+  EXPECT_EQ(m.Run("isn't").tokens, (Tokens{T(0, 2, 1), N(2, 3, 1, 0, "not")}));
+  EXPECT_EQ(m.Run("can't").tokens, (Tokens{T(0, 2, 1), T(2, 3, 0)}));
+  // A departure followed by a token found in the chunk: the span ends where it starts.
+  EXPECT_EQ(m.Run("Mr.Smith").tokens, (Tokens{N(0, 3, 1, 0, "Mister"), T(3, 5, 1)}));
+  // A next token found nowhere: the span runs to the chunk's end, the next one is empty.
+  EXPECT_EQ(m.Run("x.y").tokens, (Tokens{N(0, 3, 1, 0, "X"), N(3, 0, 1, 2, "Z")}));
+  // Normalized forms follow one another in the string buffer, from 0 in every call.
+  EXPECT_EQ(m.Run("x.y isn't").tokens,
+            (Tokens{N(0, 3, 1, 0, "X"), N(3, 0, 1, 2, "Z"), T(4, 2, 1), N(6, 3, 1, 4, "not")}));
+  // The output repeats input: the second "." is searched from the token start.
+  EXPECT_EQ(m.Run("e.g.").tokens, (Tokens{T(0, 4, 0), N(4, 0, 0x16, 0, ".")}));
+  // A departure inside a symbol run: "q--q" departs at the second hyphen.
+  EXPECT_EQ(m.Run("q-q").tokens, (Tokens{N(0, 3, 0, 0, "q--q")}));
+}
+
+TEST(ChunkAlign, ClassesOfOutputTokens) {
+  Mapped m({{"U.S.", "U.S."},
+            {"a--", "a --"},
+            {"b...", "b ..."},
+            {"c-+", "c -+"},
+            {"d-x1", "d -x1"},
+            {"\x8A"
+             "a.",
+             "\x8A"
+             "a ."},
+            {"f.\xD7", "f \xD7"}});
+  EXPECT_EQ(m.Run("U.S.").tokens, (Tokens{T(0, 4, 0)}));
+  EXPECT_EQ(m.Run("a--").tokens, (Tokens{T(0, 1, 1), T(1, 2, 0x02)}));
+  EXPECT_EQ(m.Run("b...").tokens, (Tokens{T(0, 1, 1), T(1, 3, 0x16)}));
+  EXPECT_EQ(m.Run("c-+").tokens, (Tokens{T(0, 1, 1), T(1, 2, 0x02)}));
+  EXPECT_EQ(m.Run("d-x1").tokens, (Tokens{T(0, 1, 1), T(1, 3, 0)}));
+  // 0x8A is a word character of output tokens (not of the scanner).
+  EXPECT_EQ(m.Run("\x8A"
+                  "a.")
+                .tokens,
+            (Tokens{T(0, 2, 1), T(2, 1, 0x16)}));
+  // 0xD7 alone is a symbol.
+  EXPECT_EQ(m.Run("f.\xD7").tokens, (Tokens{T(0, 1, 1), T(2, 1, 0x02)}));
+  EXPECT_EQ(OutputTokenClass(reinterpret_cast<const unsigned char*>("\xBF\xA1"), 2), 0x0Au);
+  EXPECT_EQ(OutputTokenClass(reinterpret_cast<const unsigned char*>(".a"), 2), 0u);
+}
+
+TEST(ChunkLimits, StringBufferAndRecordArray) {
+  Mapped m({{"isn't", "is not"}, {"a-b", "a b"}});
+  // "not" and its NUL need four bytes.
+  TokenizeRun r = m.Run("isn't", 64, 3);
+  EXPECT_EQ(r.rc, VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(r.count, 0);
+  r = m.Run("isn't", 64, 4);
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_EQ(r.tokens, (Tokens{T(0, 2, 1), N(2, 3, 1, 0, "not")}));
+  // After byte 0 a chunk that does not fit stops the call before it, its records uncounted.
+  r = m.Run("x isn't", 64, 3);
+  EXPECT_EQ(r.rc, 2);
+  EXPECT_EQ(r.tokens, (Tokens{T(0, 1, 1)}));
+  r = m.Run("x a-b", 2);
+  EXPECT_EQ(r.rc, 2);
+  EXPECT_EQ(r.count, 1);
+  r = m.Run("a-b", 1);
+  EXPECT_EQ(r.rc, VTM_ERR_OUTPUT_TOO_LONG);
+  EXPECT_EQ(r.count, 0);
+  EXPECT_EQ(m.Run("a-b", 2).rc, 3);
+}
+
+TEST(ChunkFailures, AtAndAfterByteZero) {
+  Mapped m({{"a-b", "a b"}, {"x.x", ""}});
+  // A chunk the transducer cannot read: no result is VTM_ERR_INVALID_FSM.
+  TokenizeRun r = m.Run("a-a e");
+  EXPECT_EQ(r.rc, VTM_ERR_INVALID_FSM);
+  EXPECT_EQ(r.count, 0);
+  r = m.Run("a-b a-a e");
+  EXPECT_EQ(r.rc, 4);
+  EXPECT_EQ(r.count, 2);
+  // A byte outside the alphabet: the lookup's own code.
+  r = m.Run("a-\x81");
+  EXPECT_EQ(r.rc, VTM_ERR_CHAR_NOT_IN_ALPHABET);
+  r = m.Run("ab a-\x81");
+  EXPECT_EQ(r.rc, 3);
+  EXPECT_EQ(r.count, 1);
+  // An empty output is one empty token.
+  r = m.Run("x.x");
+  EXPECT_EQ(r.tokens, (Tokens{T(0, 0, 0x02)}));
+}
+
+TEST(ChunkScratch, DoublesOnOverflowAndKeepsItsSize) {
+  const std::string long1(1500, 'w'), long2(3000, 'v');
+  Mapped m({{"l.1", long1}, {"l.2", long2}, {"s.s", "s s"}});
+  EXPECT_EQ(m.tk->scratch_size, 1024u);
+  TokenizeRun r = m.Run("s.s");
+  EXPECT_EQ(r.tokens, (Tokens{T(0, 1, 1), T(2, 1, 1)}));
+  EXPECT_EQ(m.tk->scratch_size, 1024u);
+  r = m.Run("l.1", 64, 4096);
+  EXPECT_EQ(r.tokens, (Tokens{N(0, 3, 1, 0, long1)}));
+  EXPECT_EQ(m.tk->scratch_size, 2048u);
+  r = m.Run("l.2", 64, 4096);
+  EXPECT_EQ(r.tokens, (Tokens{N(0, 3, 1, 0, long2)}));
+  EXPECT_EQ(m.tk->scratch_size, 4096u);
+  m.Run("s.s");
+  EXPECT_EQ(m.tk->scratch_size, 4096u);
+}
+
+}  // namespace
+}  // namespace vtm
