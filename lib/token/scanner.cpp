@@ -124,9 +124,18 @@ int Scanner::Run(int* count) {
         stop = s;
         continue;
       }
+      const int group = sink_.count - (w > s ? 1 : 0);
       for (int q = w; q < p; ++q) {
         if (!Emit(q, q + 1, PunctClass(text_[q]))) {
-          stop = q;
+          // The call stops at the mark that did not fit, except at a quotation mark:
+          // a call that began there would read it as opening, so the whole group is
+          // taken back and the call stops at its start.
+          if (text_[q] == '"') {
+            sink_.count = group;
+            stop = s;
+          } else {
+            stop = q;
+          }
           break;
         }
       }

@@ -195,6 +195,16 @@ TEST_F(Scan, FullRecordArrayStopsAtTheTokenThatDidNotFit) {
   r = Run("word,;", VTM_TOKENIZE_FINAL, 2);
   EXPECT_EQ(r.rc, 5);
   EXPECT_EQ(r.tokens, (Tokens{T(0, 4, 1), T(4, 1, 6)}));
+  // A quotation mark after a word is closing, but would be opening at the start of a
+  // call: when it does not fit, the word and its marks are taken back.
+  r = Run("ab word\",", VTM_TOKENIZE_FINAL, 2);
+  EXPECT_EQ(r.rc, 3);
+  EXPECT_EQ(r.tokens, (Tokens{T(0, 2, 1)}));
+  r = Run("word\",", VTM_TOKENIZE_FINAL, 1);
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.count, 0);
+  EXPECT_EQ(Run("word\",", VTM_TOKENIZE_FINAL, 3).tokens,
+            (Tokens{T(0, 4, 1), T(4, 1, 0x0E), T(5, 1, 0x06)}));
   // A line break that does not fit.
   r = Run("a\nb", VTM_TOKENIZE_FINAL, 1);
   EXPECT_EQ(r.rc, 1);
