@@ -14,6 +14,7 @@ constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddGenerateCommand,
     vtm::cli::AddCompleteCommand,
     vtm::cli::AddGroupCommand,
+    vtm::cli::AddTokenizeCommand,
 };
 
 std::string LibraryVersion() {

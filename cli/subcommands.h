@@ -22,5 +22,6 @@ void AddLookupCommand(CLI::App& app, int* status);
 void AddGenerateCommand(CLI::App& app, int* status);
 void AddCompleteCommand(CLI::App& app, int* status);
 void AddGroupCommand(CLI::App& app, int* status);
+void AddTokenizeCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

@@ -29,8 +29,6 @@ const char* const kWordIoHelp =
     "1. A word with a \"[\" that opens no tag, in the modes that read tags, gets no "
     "result and a warning. Without -t the bundled English transducer is used.";
 
-namespace {
-
 std::string LibraryMessage(int code) {
   char text[256] = {0};
   if (vtm_error_message(code, text, sizeof text) < 0) return "error " + std::to_string(code);
@@ -79,8 +77,6 @@ int LoadDictionary(const char* command, const std::string& path, VtmClientDict d
   }
   return 0;
 }
-
-}  // namespace
 
 void AddWordOptions(CLI::App* cmd, WordOptions* options) {
   cmd->add_option("-t,--transducer", options->transducer,

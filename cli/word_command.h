@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vtmrt.h"
+
 namespace vtm::cli {
 
 struct WordOptions {
@@ -22,6 +24,13 @@ extern const char* const kWordIoHelp;
 
 // Adds -t, -j, --format and the input file arguments to `cmd`.
 void AddWordOptions(CLI::App* cmd, WordOptions* options);
+
+// The library's message for an error code.
+std::string LibraryMessage(int code);
+
+// Loads a client dictionary entry file written in UTF-8 into `dict` (converted to code
+// page 1252 on the way); reports failures as "vtm COMMAND: ..." and returns 1, else 0.
+int LoadDictionary(const char* command, const std::string& path, VtmClientDict dict);
 
 // Runs `command` ("lookup" or "generate") in lookup mode `mode`; returns the exit status.
 int RunWordCommand(const char* command, const WordOptions& options, int mode);

@@ -1,0 +1,343 @@
+// Piece-wise tokenizing of a file for `vtm tokenize` (see token_stream.h).
+#include "token_stream.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cp1252.h"
+#include "text_edges.h"
+
+namespace vtm::cli {
+namespace {
+
+constexpr std::size_t kPieceBytes = 64 * 1024;
+
+// Class bit names, in bit order.
+constexpr const char* kClassNames[] = {"word",     "punct",        "closing",
+                                       "opening",  "sentence-end", "line-break",
+                                       "tag-kept", "markup",       "paragraph"};
+
+void AppendNumber(uint64_t n, std::string* out) {
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out->append(digits, end);
+}
+
+void AppendClasses(uint32_t k, std::string* out, bool json) {
+  if (k == 0) {
+    out->append(json ? "\"mixed\"" : "mixed");
+    return;
+  }
+  bool first = true;
+  for (int bit = 0; bit < 9; ++bit) {
+    if (!(k & (1u << bit))) continue;
+    if (!first) out->push_back(',');
+    first = false;
+    if (json) out->push_back('"');
+    out->append(kClassNames[bit]);
+    if (json) out->push_back('"');
+  }
+}
+
+class Stream {
+ public:
+  Stream(const TokenTask& task, int fd, const std::string& name)
+      : task_(task), fd_(fd), name_(name) {
+    records_.resize(32768);
+    strings_.resize(64 * 1024);
+  }
+
+  int Run();
+
+ private:
+  void Convert(const char* raw, std::size_t size, bool at_end);
+  bool Tokenize(bool final);
+  void Print(const VtmToken* records, int count);
+  void PrintSentenceToken(const VtmToken& t, const std::string& text);
+  void EndSentence();
+  void Consume(std::size_t bytes);
+  void SkipLongToken();
+  bool Flush();
+  uint64_t Utf8Offset(std::size_t i) const { return map_[i]; }
+
+  const TokenTask& task_;
+  int fd_;
+  const std::string& name_;
+  std::string carry_;          // raw bytes of an incomplete UTF-8 sequence
+  uint64_t raw_offset_ = 0;    // UTF-8 offset of the next raw byte read
+  std::string pending_;        // cp1252 text not yet tokenized
+  std::vector<uint64_t> map_;  // UTF-8 offset of each pending byte, and one past the end
+  bool skipping_ = false;      // dropping the rest of an overlong token
+  std::vector<VtmToken> records_;
+  std::vector<char> strings_;
+  std::string out_;
+  std::string sentence_;  // --sentences: the sentence being built
+  bool sentence_ended_ = false;
+  uint64_t last_end_ = 0;  // UTF-8 end of the last printed token
+  std::size_t invalid_ = 0, unmappable_ = 0;
+  int status_ = 0;
+};
+
+// Appends converted bytes of `raw` to the pending text. Invalid UTF-8 and characters
+// outside code page 1252 become spaces (counted and reported).
+void Stream::Convert(const char* raw, std::size_t size, bool at_end) {
+  std::string_view text(raw, size);
+  std::size_t usable = size;
+  if (!at_end) {
+    // Keep an incomplete sequence at the end for the next read.
+    std::size_t lead = size;
+    for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+      const unsigned char b = static_cast<unsigned char>(text[size - back]);
+      if ((b & 0xC0) != 0x80) {
+        lead = size - back;
+        break;
+      }
+    }
+    if (lead < size) {
+      const unsigned char b = static_cast<unsigned char>(text[lead]);
+      const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+      if (lead + need > size) usable = lead;
+    }
+  }
+  if (map_.empty()) map_.push_back(raw_offset_);
+  map_.pop_back();
+  if (IsAscii(text.substr(0, usable))) {
+    std::size_t at = 0;
+    if (skipping_) {
+      while (at<usable&& static_cast<unsigned char>(text[at])> 0x20) ++at;
+      if (at < usable) skipping_ = false;
+    }
+    pending_.append(text.data() + at, usable - at);
+    for (std::size_t i = at; i < usable; ++i) map_.push_back(raw_offset_ + i);
+  } else {
+    std::size_t pos = 0;
+    while (pos < usable) {
+      const std::size_t start = pos;
+      char byte = ' ';
+      if (auto cp = compiler::DecodeUtf8(text.substr(0, usable), &pos)) {
+        if (auto b = compiler::ToCp1252(*cp)) {
+          byte = static_cast<char>(*b);
+        } else if (unmappable_++ == 0) {
+          std::fprintf(stderr,
+                       "vtm tokenize: %s: byte %llu: a character outside code page 1252 "
+                       "(read as a space)\n",
+                       name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+        }
+      } else {
+        pos = start + 1;
+        if (invalid_++ == 0)
+          std::fprintf(stderr, "vtm tokenize: %s: byte %llu: invalid UTF-8 (read as a space)\n",
+                       name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+      }
+      if (skipping_) {
+        if (static_cast<unsigned char>(byte) > 0x20) continue;
+        skipping_ = false;
+      }
+      pending_.push_back(byte);
+      map_.push_back(raw_offset_ + start);
+    }
+  }
+  raw_offset_ += usable;
+  map_.push_back(raw_offset_);
+  carry_.assign(text.data() + usable, size - usable);
+}
+
+void Stream::Consume(std::size_t bytes) {
+  pending_.erase(0, bytes);
+  map_.erase(map_.begin(), map_.begin() + static_cast<std::ptrdiff_t>(bytes));
+}
+
+// Drops the overlong token at the start of the pending text, up to the next whitespace.
+void Stream::SkipLongToken() {
+  std::fprintf(stderr, "vtm tokenize: %s: byte %llu: a token longer than %zu MiB was skipped\n",
+               name_.c_str(), static_cast<unsigned long long>(map_[0]), kMaxTokenBytes >> 20);
+  status_ = 1;
+  std::size_t at = 0;
+  while (at < pending_.size() && static_cast<unsigned char>(pending_[at]) > 0x20) ++at;
+  if (at == pending_.size()) skipping_ = true;
+  Consume(at);
+}
+
+// Tokenizes the pending text as far as the library goes; false on a write failure.
+bool Stream::Tokenize(bool final) {
+  const int flags = task_.flags | (final ? VTM_TOKENIZE_FINAL : 0);
+  while (!pending_.empty()) {
+    int count = 0;
+    const int rc = vtm_tokenize(pending_.data(), static_cast<int>(pending_.size()), task_.tokenizer,
+                                flags, records_.data(), static_cast<int>(records_.size()),
+                                strings_.data(), static_cast<int>(strings_.size()), &count);
+    if (rc == VTM_ERR_OUTPUT_TOO_LONG) {
+      // A chunk at byte 0 needs more records or string room.
+      if (records_.size() >= (std::size_t{1} << 24)) {
+        SkipLongToken();
+        continue;
+      }
+      records_.resize(records_.size() * 2);
+      strings_.resize(strings_.size() * 2);
+      continue;
+    }
+    if (rc < 0) {
+      // A chunk the transducer cannot read: reported and skipped.
+      std::size_t end = 0;
+      while (end < pending_.size() && static_cast<unsigned char>(pending_[end]) > 0x20 &&
+             !(end > 0 && (task_.flags & VTM_TOKENIZE_HTML) && pending_[end] == '<'))
+        ++end;
+      if (end == 0) end = 1;
+      std::string chunk;
+      AppendCodePageAsUtf8(std::string_view(pending_).substr(0, end), &chunk);
+      char message[256] = {0};
+      vtm_error_message(rc, message, sizeof message);
+      std::fprintf(stderr, "vtm tokenize: %s: byte %llu: \"%s\" is not tokenized: %s\n",
+                   name_.c_str(), static_cast<unsigned long long>(map_[0]), chunk.c_str(), message);
+      status_ = 1;
+      Consume(end);
+      continue;
+    }
+    Print(records_.data(), count);
+    if (out_.size() >= (1 << 16) && !Flush()) return false;
+    Consume(static_cast<std::size_t>(rc));
+    if (rc == 0) {
+      if (!final) {
+        if (pending_.size() > kMaxTokenBytes) SkipLongToken();
+        break;
+      }
+      // A final call always makes progress unless the record array is empty.
+      records_.resize(records_.size() * 2);
+    }
+  }
+  return true;
+}
+
+void Stream::Print(const VtmToken* records, int count) {
+  for (int i = 0; i < count; ++i) {
+    const VtmToken& t = records[i];
+    std::string text;
+    const bool normalized = t.norm_offset != -1;
+    std::string_view span(pending_.data() + t.offset, static_cast<std::size_t>(t.length));
+    const uint64_t start = map_[static_cast<std::size_t>(t.offset)];
+    const uint64_t end = map_[static_cast<std::size_t>(t.offset + t.length)];
+    if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
+      AppendCodePageAsUtf8(normalized ? std::string_view(strings_.data() + t.norm_offset) : span,
+                           &text);
+    }
+    switch (task_.format) {
+      case TokenFormat::kTsv:
+        AppendNumber(start, &out_);
+        out_.push_back('\t');
+        AppendNumber(end - start, &out_);
+        out_.push_back('\t');
+        AppendClasses(t.class_bits, &out_, false);
+        out_.push_back('\t');
+        // Tags and elements may span lines: their control bytes print as spaces, so
+        // that every token stays on one line.
+        for (char c : text) out_.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
+        out_.push_back('\n');
+        break;
+      case TokenFormat::kJson: {
+        out_.append("{\"offset\":");
+        AppendNumber(start, &out_);
+        out_.append(",\"length\":");
+        AppendNumber(end - start, &out_);
+        out_.append(",\"classes\":[");
+        AppendClasses(t.class_bits, &out_, true);
+        out_.append("],\"text\":");
+        std::string original;
+        AppendCodePageAsUtf8(span, &original);
+        AppendJsonString(original, &out_);
+        if (normalized) {
+          out_.append(",\"norm\":");
+          AppendJsonString(text, &out_);
+        }
+        out_.append("}\n");
+        break;
+      }
+      case TokenFormat::kSentences:
+        if (sentence_ended_ && !(start == last_end_ && (t.class_bits & VTM_TOKEN_CLOSING) &&
+                                 !(t.class_bits & VTM_TOKEN_SENTENCE_END)))
+          EndSentence();
+        PrintSentenceToken(t, text);
+        break;
+    }
+    last_end_ = end;
+  }
+}
+
+// --sentences: words and marks joined by spaces; a sentence ends after a sentence-end
+// token (and the closing marks right after it) or at a paragraph break.
+void Stream::PrintSentenceToken(const VtmToken& t, const std::string& text) {
+  if (t.class_bits & VTM_TOKEN_PARAGRAPH) EndSentence();
+  const bool layout = t.class_bits & (VTM_TOKEN_LINE_BREAK | VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP);
+  if (!layout && !text.empty()) {
+    if (!sentence_.empty()) sentence_.push_back(' ');
+    sentence_.append(text);
+  }
+  if (t.class_bits & VTM_TOKEN_SENTENCE_END) sentence_ended_ = true;
+}
+
+void Stream::EndSentence() {
+  if (!sentence_.empty()) {
+    out_.append(sentence_);
+    out_.push_back('\n');
+    sentence_.clear();
+  }
+  sentence_ended_ = false;
+}
+
+bool Stream::Flush() {
+  const char* p = out_.data();
+  std::size_t left = out_.size();
+  while (left > 0) {
+    const ssize_t n = ::write(1, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::fprintf(stderr, "vtm tokenize: cannot write the output: %s\n", std::strerror(errno));
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  out_.clear();
+  return true;
+}
+
+int Stream::Run() {
+  std::vector<char> buffer(kPieceBytes + 4);
+  for (;;) {
+    std::memcpy(buffer.data(), carry_.data(), carry_.size());
+    const std::size_t kept = carry_.size();
+    ssize_t n = ::read(fd_, buffer.data() + kept, kPieceBytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::fprintf(stderr, "vtm tokenize: %s: %s\n", name_.c_str(), std::strerror(errno));
+      return 1;
+    }
+    const bool at_end = n == 0;
+    Convert(buffer.data(), kept + static_cast<std::size_t>(n), at_end);
+    if (!Tokenize(at_end)) return 1;
+    if (at_end) break;
+  }
+  if (task_.format == TokenFormat::kSentences) EndSentence();
+  if (!Flush()) return 1;
+  if (invalid_ + unmappable_ > 0) {
+    std::fprintf(stderr,
+                 "vtm tokenize: %s: %zu invalid UTF-8 sequences and %zu characters outside "
+                 "code page 1252 read as spaces\n",
+                 name_.c_str(), invalid_, unmappable_);
+    status_ = 1;
+  }
+  return status_;
+}
+
+}  // namespace
+
+int RunTokenStream(const TokenTask& task, int fd, const std::string& name) {
+  Stream stream(task, fd, name);
+  return stream.Run();
+}
+
+}  // namespace vtm::cli
