@@ -53,10 +53,10 @@ inline bool ByteIs(unsigned char b, uint8_t set) {
 
 constexpr uint32_t MakePunctClass(int b) {
   uint32_t k = VTM_TOKEN_PUNCT;
-  if ((MakeByteClasses()[b] & kByteClosing) || b == 0x27 || b == 0x2E || b == 0x85 || b == 0x86 ||
+  if ((kByteClasses[b] & kByteClosing) || b == 0x27 || b == 0x2E || b == 0x85 || b == 0x86 ||
       b == 0x87 || b == 0x89 || b == 0x94 || b == 0x99)
     k |= VTM_TOKEN_CLOSING;
-  if ((MakeByteClasses()[b] & kByteOpening) || b == 0x60 || b == 0x82 || b == 0x84 || b == 0x85 ||
+  if ((kByteClasses[b] & kByteOpening) || b == 0x60 || b == 0x82 || b == 0x84 || b == 0x85 ||
       b == 0x8B || b == 0x91 || b == 0x93)
     k |= VTM_TOKEN_OPENING;
   if (b == 0x2E || b == 0x3F || b == 0x21 || b == 0x85) k |= VTM_TOKEN_SENTENCE_END;
