@@ -1,0 +1,85 @@
+// Tokenizer throughput, library alone: vtm_tokenize over a real English text in 64 KiB
+// pieces under the calling protocol (unconsumed bytes carried over), with the bundled
+// en-brown or en-ptb transducer. The text is VTM_TOKENIZE_TEXT (default: the 10 MB text
+// of the peers' make_data.sh, /tmp/vtm-peers/data/text10mb.txt); the transducers are
+// looked for in share/vtmrt beside the build's bin folders. Argument: 0 en-brown, 1 en-ptb.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vtmrt.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  if (in) s << in.rdbuf();
+  return s.str();
+}
+
+std::string SharePath(const char* name) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+  return (exe.parent_path().parent_path() / "share/vtmrt" / name).string();
+}
+
+void BM_Tokenize(benchmark::State& state) {
+  const char* text_env = std::getenv("VTM_TOKENIZE_TEXT");
+  static const std::string text =
+      ReadFile(text_env != nullptr ? text_env : "/tmp/vtm-peers/data/text10mb.txt");
+  if (text.empty()) {
+    state.SkipWithError("no text: set VTM_TOKENIZE_TEXT or run the peers' make_data.sh");
+    return;
+  }
+  const std::string path = SharePath(state.range(0) == 0 ? "en-brown.vtm" : "en-ptb.vtm");
+  VtmFsm fsm = vtm_make_fsm(path.c_str());
+  VtmTokenizer tk = vtm_make_tokenizer(fsm, 0, nullptr);
+  if (vtm_object_error_code(tk) != 0) {
+    state.SkipWithError(("cannot load " + path).c_str());
+    vtm_free_fsm(fsm);
+    return;
+  }
+  std::vector<VtmToken> tokens(32768);
+  std::vector<char> strings(1 << 16);
+  int64_t count_total = 0;
+  for (auto _ : state) {
+    std::size_t at = 0, carried = 0;
+    std::string pending;
+    while (at < text.size() || !pending.empty()) {
+      const std::size_t take = std::min<std::size_t>(65536, text.size() - at);
+      pending.append(text, at, take);
+      at += take;
+      const bool final = at == text.size();
+      int count = 0;
+      const int rc = vtm_tokenize(pending.data(), static_cast<int>(pending.size()), tk,
+                                  final ? VTM_TOKENIZE_FINAL : 0, tokens.data(),
+                                  static_cast<int>(tokens.size()), strings.data(),
+                                  static_cast<int>(strings.size()), &count);
+      if (rc < 0) {
+        state.SkipWithError("tokenize failed");
+        break;
+      }
+      count_total += count;
+      pending.erase(0, static_cast<std::size_t>(rc));
+      if (final && rc == 0 && count == 0) break;
+      carried += pending.size();
+    }
+    benchmark::DoNotOptimize(carried);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+  state.counters["tokens"] =
+      static_cast<double>(count_total) / static_cast<double>(state.iterations());
+  vtm_free_tokenizer(tk);
+  vtm_free_fsm(fsm);
+}
+BENCHMARK(BM_Tokenize)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
