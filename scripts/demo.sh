@@ -2,13 +2,15 @@
 # The main job: installs what is missing (build tools, the English data of apertium-en-es
 # and lt-print), builds the library and the `vtm` command, compiles the bundled English
 # transducer from that data (only when it is missing or out of date), then analyses the
-# sample paragraph data/sample-en.txt and generates a few word forms back.
+# sample paragraph data/sample-en.txt and generates a few word forms back, and
+# tokenizes the paragraph and the small HTML page data/sample-en.html with the English
+# tokenizer transducers (compiled with foma's help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build english
 echo "Building vtmrt, the vtm command and the English transducer (the first run takes a while)..."
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data >/dev/null
+cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers >/dev/null
 vtm=build/release/cli/vtm
 english=build/release/share/vtmrt/english.vtm
 [ -f "$english" ] || { echo "demo.sh: $english was not built" >&2; exit 1; }
@@ -47,7 +49,21 @@ printf '%s\n' 'child[n][pl]' 'go[vblex][past]' 'write[vblex][pp]' 'good[adj][sin
   'ship[n][pl]' 'storm[n][pl]' | "$vtm" generate | per_word
 
 echo
+bold "Tokens of its first sentence (vtm tokenize: UTF-8 offset, length, classes, text):"
+sed -n '1,2p' data/sample-en.txt | "$vtm" tokenize | sed -n '1,12p' | sed 's/^/  /'
+
+echo
+bold "Its sentences with Penn Treebank tokens (vtm tokenize -t en-ptb --sentences):"
+"$vtm" tokenize -t build/release/share/vtmrt/en-ptb.vtm --sentences data/sample-en.txt |
+  sed -n '1,4p' | sed 's/^/  /'
+
+echo
+bold "The small HTML page data/sample-en.html as sentences (vtm tokenize --html --sentences):"
+"$vtm" tokenize --html --sentences data/sample-en.html | sed 's/^/  /'
+
+echo
 bold "Try it yourself:"
 echo "  echo houses | $vtm lookup"
 echo "  echo 'house[n][pl]' | $vtm generate"
+echo "  echo \"Don't stop, Mr. Smith.\" | $vtm tokenize -t build/release/share/vtmrt/en-ptb.vtm"
 echo "  $vtm lookup --help"

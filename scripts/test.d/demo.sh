@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job end to end: scripts/demo.sh (installs the English data, builds, compiles the
-# English transducer, runs the demo), then checks a few of its answers and that a second
-# run does not compile the transducer again.
+# English transducer and tokenizers, runs the demo), then checks a few of its answers
+# (analyses, generation, the tokenized HTML page) and that a second run does not compile
+# the transducer again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 log=$(mktemp)
@@ -9,7 +10,8 @@ trap 'rm -f "$log"' EXIT
 bash scripts/demo.sh > "$log" 2>&1 || { cat "$log"; exit 1; }
 english=build/release/share/vtmrt/english.vtm
 vtm=build/release/cli/vtm
-for want in '  children           child' '  go[vblex][past]    went' 'Coverage: '; do
+for want in '  children           child' '  go[vblex][past]    went' 'Coverage: ' \
+  "  The old keeper didn't hurry ." '  At 6:30 a.m. the boats went out ; by noon'; do
   grep -qF -- "$want" "$log" || { echo "demo output lacks '$want'"; cat "$log"; exit 1; }
 done
 got=$(echo houses | "$vtm" lookup)
