@@ -19,7 +19,7 @@ int RunTransducer(const char* chunk, int length, VtmTokenizerRec* tk) {
   for (;;) {
     const int rc =
         vtm_lookup_with_transduction(chunk, length, tk->scratch, static_cast<int>(tk->scratch_size),
-                                     11, tk->fsm, nullptr, tk->lookup_option);
+                                     VTM_MODE_TOKENIZE, tk->fsm, nullptr, tk->lookup_option);
     if (rc != VTM_ERR_OUTPUT_TOO_LONG) return rc;
     // The size is passed as an int: growth ends where doubling would leave that range.
     if (tk->scratch_size > static_cast<uint32_t>(INT_MAX) / 2) return VTM_ERR_NO_MEMORY;

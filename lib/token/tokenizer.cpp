@@ -7,13 +7,20 @@
 
 #include "frame/frame.h"
 
+namespace {
+
+// The capability bit of a transducer that serves function 28.
+constexpr uint32_t kTokenizingCapability = 0x004;
+
+}  // namespace
+
 extern "C" VTMRT_API VtmTokenizer vtm_make_tokenizer(VtmFsm fsm, int lookup_option,
                                                      VtmClientDict tag_dict) {
   if (!vtm::IsRealObject(fsm))
     return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_FSM));
   if (tag_dict != nullptr && vtm::IsErrorObject(tag_dict))
     return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_CLIENT_DICT));
-  if ((vtm_fsm_capabilities(fsm) & 4u) == 0)
+  if ((vtm_fsm_capabilities(fsm) & kTokenizingCapability) == 0)
     return static_cast<VtmTokenizer>(vtm::ErrorObject(VTM_ERR_INVALID_FUNCTION));
   auto* tk = static_cast<VtmTokenizerRec*>(std::malloc(sizeof(VtmTokenizerRec)));
   char* scratch = static_cast<char*>(std::malloc(vtm::kTokenizerScratchStart));
