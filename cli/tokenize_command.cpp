@@ -1,12 +1,7 @@
 // `vtm tokenize`: running text or HTML into tokens, printed one per line (tsv or JSON)
 // or as sentences of space-separated tokens. Tested by tests/cli/tokenize_test.sh.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,19 +82,9 @@ int Run(const TokenizeArgs& args) {
     task.format = args.sentences          ? TokenFormat::kSentences
                   : args.format == "json" ? TokenFormat::kJson
                                           : TokenFormat::kTsv;
-    std::vector<std::string> inputs = args.inputs;
-    if (inputs.empty()) inputs.push_back("-");
-    for (const std::string& input : inputs) {
-      const bool is_stdin = input == "-";
-      const int fd = is_stdin ? 0 : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        std::fprintf(stderr, "vtm tokenize: %s: %s\n", input.c_str(), std::strerror(errno));
-        status = kExitFailure;
-        continue;
-      }
-      if (RunTokenStream(task, fd, is_stdin ? "stdin" : input) != 0) status = kExitFailure;
-      if (!is_stdin) ::close(fd);
-    }
+    status = ForEachInput("tokenize", args.inputs, [&task](int fd, const std::string& name) {
+      return RunTokenStream(task, fd, name);
+    });
   }
   vtm_free_tokenizer(tokenizer);
   vtm_free_client_dict(dict);

@@ -78,6 +78,25 @@ int LoadDictionary(const char* command, const std::string& path, VtmClientDict d
   return 0;
 }
 
+int ForEachInput(const char* command, const std::vector<std::string>& inputs,
+                 const std::function<int(int fd, const std::string& name)>& run) {
+  std::vector<std::string> names = inputs;
+  if (names.empty()) names.push_back("-");
+  int status = kExitOk;
+  for (const std::string& input : names) {
+    const bool is_stdin = input == "-";
+    const int fd = is_stdin ? 0 : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      std::fprintf(stderr, "vtm %s: %s: %s\n", command, input.c_str(), std::strerror(errno));
+      status = kExitFailure;
+      continue;
+    }
+    if (run(fd, is_stdin ? "stdin" : input) != 0) status = kExitFailure;
+    if (!is_stdin) ::close(fd);
+  }
+  return status;
+}
+
 void AddWordOptions(CLI::App* cmd, WordOptions* options) {
   cmd->add_option("-t,--transducer", options->transducer,
                   "Transducer file (default: the bundled English transducer)");
@@ -132,19 +151,9 @@ int RunWordCommand(const char* command, const WordOptions& options, int mode) {
     task.mode = mode;
     task.json = options.json;
     task.threads = options.threads;
-    std::vector<std::string> inputs = options.inputs;
-    if (inputs.empty()) inputs.push_back("-");
-    for (const std::string& input : inputs) {
-      bool is_stdin = input == "-";
-      int fd = is_stdin ? 0 : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        std::fprintf(stderr, "vtm %s: %s: %s\n", command, input.c_str(), std::strerror(errno));
-        status = kExitFailure;
-        continue;
-      }
-      if (RunWordStream(task, fd, is_stdin ? "stdin" : input) != 0) status = kExitFailure;
-      if (!is_stdin) ::close(fd);
-    }
+    status = ForEachInput(command, options.inputs, [&task](int fd, const std::string& name) {
+      return RunWordStream(task, fd, name);
+    });
   }
   vtm_free_client_dict(dict);
   vtm_free_fsm(fsm);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ std::string LibraryMessage(int code);
 // Loads a client dictionary entry file written in UTF-8 into `dict` (converted to code
 // page 1252 on the way); reports failures as "vtm COMMAND: ..." and returns 1, else 0.
 int LoadDictionary(const char* command, const std::string& path, VtmClientDict dict);
+
+// Opens each input in turn ("-" or none: standard input) and calls `run` with its file
+// descriptor and its name for messages ("stdin" for standard input). Returns 0 when every
+// input opened and every `run` returned 0, else 1; failures to open are reported.
+int ForEachInput(const char* command, const std::vector<std::string>& inputs,
+                 const std::function<int(int fd, const std::string& name)>& run);
 
 // Runs `command` ("lookup" or "generate") in lookup mode `mode`; returns the exit status.
 int RunWordCommand(const char* command, const WordOptions& options, int mode);
