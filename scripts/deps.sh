@@ -19,7 +19,8 @@ build_pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchm
   libcli11-dev libfmt-dev nlohmann-json3-dev libsqlite3-dev sqlite3 libpython3-dev python3
   clang-14 libclang-rt-14-dev binutils foma)
 english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
-peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst python3-hfst hyperfine nodejs npm)
+peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst python3-hfst hyperfine nodejs npm
+  libicu-dev)
 nltk_pkgs=(python3-nltk nodejs npm)
 python_pkgs=(pybind11-dev python3-pybind11 python3-pytest)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64)
