@@ -44,7 +44,7 @@ struct Env {
     std::string error;
     Check(vtm::compiler::ReadAtt(Att(), 0, t.get(), &error));
     vtm::compiler::BuildOptions options;
-    options.inputs.push_back({vtm::compiler::kFunctionTokenizing, "tok", t});
+    options.inputs.push_back({vtm::kFunctionTokenizing, "tok", t});
     options.version = "1.0";
     vtm::compiler::TransducerSpec spec;
     vtm::compiler::BuildReport report;

@@ -58,7 +58,7 @@ FsmPtr BuildTokenizerFsm(const std::string& att, const std::vector<int>& other) 
   std::string error;
   EXPECT_TRUE(compiler::ReadAtt(att, 0, t.get(), &error)) << error;
   compiler::BuildOptions options;
-  options.inputs.push_back({compiler::kFunctionTokenizing, "tok.att", t});
+  options.inputs.push_back({kFunctionTokenizing, "tok.att", t});
   for (int f : other) options.inputs.push_back({f, "tok.att", t});
   options.version = "1.0";
   options.label_base = 16;
