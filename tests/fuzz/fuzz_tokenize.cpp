@@ -5,6 +5,7 @@
 // protocol must give exactly the tokens of calls on the whole text. The tokenizer
 // transducer copies chunks, splits "." and "'" off and writes "QU" for "Q", so chunks
 // get several tokens and normalized forms.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
