@@ -16,7 +16,7 @@ mkdir -p "$work"
 skip() { echo "tokenize_english: SKIPPED: $*"; exit 0; }
 fail() { echo "tokenize_english: FAILED: $*"; exit 1; }
 
-bash scripts/deps.sh build realdata >"$work/deps.log" 2>&1 ||
+bash scripts/deps.sh build nltk >"$work/deps.log" 2>&1 ||
   skip "NLTK or npm cannot be installed ($(tail -n 1 "$work/deps.log"))"
 [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import nltk' 2>/dev/null || skip "no NLTK"
 { cmake -S "$root" -B "$build" && cmake --build "$build" -j2 --target vtm english_tokenizers; } \
