@@ -49,9 +49,6 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t* pos) {
 
 std::optional<unsigned char> ToCp1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
-  // The five bytes cp1252 leaves undefined stand for the C1 controls of the same value,
-  // as FromCp1252 reads them, so every byte has a character and back.
-  if (cp >= 0x80 && cp <= 0x9F && kHigh[cp - 0x80] == 0) return static_cast<unsigned char>(cp);
   for (std::size_t i = 0; i < kHigh.size(); ++i) {
     if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<unsigned char>(0x80 + i);
   }

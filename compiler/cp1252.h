@@ -13,9 +13,7 @@ namespace vtm::compiler {
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t* pos);
 
 // The cp1252 byte of a code point, or nullopt when cp1252 has no such character.
-// Code points 0x80-0x9F that cp1252 assigns to other characters are not mappable; the
-// C1 controls U+0081, U+008D, U+008F, U+0090 and U+009D give the undefined bytes of the
-// same value (the inverse of FromCp1252).
+// Code points 0x80-0x9F that cp1252 assigns to other characters are not mappable.
 std::optional<unsigned char> ToCp1252(char32_t code_point);
 
 // The code point of a cp1252 byte (undefined bytes 0x81, 0x8D, 0x8F, 0x90, 0x9D map to
