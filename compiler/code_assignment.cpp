@@ -24,8 +24,9 @@ SymbolCode CodeAssignment::Code(uint32_t symbol) const {
 
 void CodeAssignment::Append(uint32_t symbol, std::vector<uint8_t>* out) const {
   SymbolCode c = Code(symbol);
+  if (escapes_after) out->push_back(c.base);
   out->insert(out->end(), c.escapes, esc);
-  out->push_back(c.base);
+  if (!escapes_after) out->push_back(c.base);
 }
 
 SymbolCounts CountSymbols(const Alphabet& alphabet, const std::vector<const SymGraph*>& graphs) {

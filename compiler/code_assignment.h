@@ -25,12 +25,16 @@ struct CodeAssignment {
   uint8_t table = 0, esc = 0, tagsep = 0, eos = 0, tb = 0, eof = 0;  // 0: not used
   uint8_t esc_radix = 0;
   int max_char_escapes = 0;
+  // Escape codes follow their base code (code_flags bit 7) instead of preceding it. Class
+  // transducers need this: the class walk numbers a tag chain by its first code.
+  bool escapes_after = false;
   std::vector<SymbolCode> chars;  // by byte
   std::vector<SymbolCode> tags;   // by tag index
 
   // Code of a non-flag, non-epsilon symbol id (without escapes).
   SymbolCode Code(uint32_t symbol) const;
-  // Appends the codes of a symbol: its escapes, then its base code.
+  // Appends the codes of a symbol: its escapes, then its base code (or the other way
+  // round with escapes_after).
   void Append(uint32_t symbol, std::vector<uint8_t>* out) const;
   // Symbol ordinal of a base code with escapes.
   uint32_t Ordinal(SymbolCode code) const {

@@ -58,6 +58,15 @@ CodeNet BuildCodeNet(const SymGraph& g, const CodeAssignment& codes) {
   edges.reserve(g.arcs.size() * 2);
   std::unordered_map<uint64_t, uint32_t> trie;  // (node << 16 | key) -> intermediate node
   std::vector<uint8_t> side1, side2;
+  // Class transducers (escapes after their base): a path that ends in a final state
+  // without arcs ends in a final trie node instead, so that tags sharing a base code
+  // form one chain (base, esc, esc ...) with a final label per tag, as the class walk
+  // reads them, rather than branches joined by epsilon alternatives.
+  std::vector<uint32_t> out_degree;
+  if (codes.escapes_after) {
+    out_degree.assign(g.state_count(), 0);
+    for (const SymArc& arc : g.arcs) ++out_degree[arc.src];
+  }
   for (const SymArc& arc : g.arcs) {
     std::vector<uint16_t> keys;
     if (sym::IsFlag(arc.a)) {
@@ -73,7 +82,9 @@ CodeNet BuildCodeNet(const SymGraph& g, const CodeAssignment& codes) {
       }
     }
     uint32_t node = arc.src;
-    for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+    const bool leaf =
+        codes.escapes_after && !sym::IsFlag(arc.a) && g.final[arc.dst] && out_degree[arc.dst] == 0;
+    for (std::size_t i = 0; i + 1 < keys.size() + (leaf ? 1 : 0); ++i) {
       uint64_t tkey = uint64_t(node) << 16 | keys[i];
       auto it = trie.find(tkey);
       if (it == trie.end()) {
@@ -83,6 +94,10 @@ CodeNet BuildCodeNet(const SymGraph& g, const CodeAssignment& codes) {
         edges.push_back({node, keys[i], fresh});
       }
       node = it->second;
+    }
+    if (leaf) {
+      net.states[node].final = true;
+      continue;
     }
     edges.push_back({node, keys.back(), arc.dst});
   }

@@ -156,6 +156,10 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   for (auto [f, slot] : slot_of) base.functions[f - 1] = static_cast<uint8_t>(slot);
   base.subnets.resize(graphs.size());
 
+  // The class walk reports a tag as its base code / 4 plus 64 per escape after it; that
+  // is the tag's symbol number only when escapes follow the base.
+  const bool escapes_after =
+      by_function.count(kFunctionClassLexicon) || by_function.count(kFunctionClassGuesser);
   std::vector<int> bases;
   if (options.label_base)
     bases = {options.label_base};
@@ -171,6 +175,7 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
       continue;
     }
     if (!AssignCodes(static_cast<uint8_t>(lb), alphabet, counts, &c.codes, &last_error)) continue;
+    c.codes.escapes_after = escapes_after;
     TransducerSpec probe = base;
     FillTables(alphabet, c.codes, &probe);
     std::size_t area = TableAreaBase(probe, &last_error);
@@ -205,7 +210,8 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   h.label_base = codes.label_base;
   h.table_label = codes.table;
   h.esc_radix = codes.esc_radix;
-  h.code_flags = kCodeTableMax;  // escapes precede their base; tables carry their largest offset
+  // Tables carry their largest offset; escapes precede their base unless bit 7 is set.
+  h.code_flags = static_cast<uint8_t>(kCodeTableMax | (codes.escapes_after ? kCodeEscAfter : 0));
   h.eps_label = codes.eps;
   h.nid_label = codes.nid;
   h.state_ref_width = net.bytes.size() > 65536 ? 3 : 2;

@@ -74,6 +74,8 @@ typedef struct VtmHeaderRec *VtmHeader;
 typedef struct VtmClientDictRec *VtmClientDict;
 typedef struct VtmLookupBufferRec *VtmLookupBuffer;
 typedef struct VtmTokenizerRec *VtmTokenizer;
+typedef struct VtmTaggerRec *VtmTagger;
+typedef struct VtmTaggerBufferRec *VtmTaggerBuffer;
 
 /* ---- Library frame ------------------------------------------------------ */
 VTMRT_API int vtm_init_library(void);
@@ -303,6 +305,45 @@ VTMRT_API int vtmLexicalTransducerLanguage(VtmFsm fsm);
 VTMRT_API VtmHeader vtmMakeHeader(const char *path);
 VTMRT_API void vtmFreeHeader(VtmHeader header);
 VTMRT_API int vtmCompareHeader(const void *a, const void *b);
+
+/* ---- Tagger ---------------------------------------------------------------- */
+/* Flags of vtm_tag_sentence. At least one case mode (1, 2, 4) must be given; with more
+ * than one, lower-casing waits for a sentence that looks like a title and capitalising
+ * is tried only when the first word begins with a small letter. vtmTagSentence takes
+ * exactly one of 1, 2, 4 and VTM_TAG_CASE_AUTO (1, 2 and 4 together), never 8. */
+#define VTM_TAG_CASE_EXACT 1
+#define VTM_TAG_CASE_LOWER 2
+#define VTM_TAG_CASE_UPPER 4
+#define VTM_TAG_MULTIWORD 8
+#define VTM_TAG_CASE_AUTO 128
+
+/* Loads a tagger model file against a class transducer (functions 60 and 61), which
+ * the tagger uses but does not own. Failures: VTM_ERR_NULL_OBJECT, VTM_ERR_INVALID_FSM,
+ * VTM_ERR_INVALID_FUNCTION, VTM_ERR_FILE_OPEN, VTM_ERR_BAD_FILE, VTM_ERR_MODEL_MISMATCH
+ * (language or version of another transducer), VTM_ERR_NO_MEMORY. */
+VTMRT_API VtmTagger vtm_make_tagger(const char *path, VtmFsm fsm);
+VTMRT_API void vtm_free_tagger(VtmTagger tagger);
+/* Work area for sentences of at most `max_tokens` tokens (blank ones included) and
+ * `max_chars` characters; limits 100000 and 1000000. Tagging allocates nothing. */
+VTMRT_API VtmTaggerBuffer vtm_make_tagger_buffer(int max_tokens, int max_chars, VtmTagger tagger);
+VTMRT_API void vtm_free_tagger_buffer(VtmTaggerBuffer buffer);
+/* Tags `count` consecutive NUL-terminated tokens and writes one NUL-terminated string
+ * per token into `output`: "" for a blank token, "__mwt" for a non-final word of a
+ * multi-word token, else the chosen tag name. Returns `count` or a negative code.
+ * `dict` may be NULL; `reserved` is not read. */
+VTMRT_API int vtm_tag_sentence(const char *tokens, int count, char *output, int output_size,
+                               int flags, VtmTagger tagger, VtmTaggerBuffer buffer,
+                               VtmClientDict dict, int reserved);
+
+VTMRT_API VtmTagger vtmMakeTagger(const char *path, VtmFsm fsm);
+VTMRT_API void vtmFreeTagger(VtmTagger tagger);
+/* As vtm_make_tagger_buffer, and the buffer gets a dictionary of the title-case
+ * exception words; free such a buffer with vtmFreeTaggerBuffer. */
+VTMRT_API VtmTaggerBuffer vtmMakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger);
+VTMRT_API void vtmFreeTaggerBuffer(VtmTaggerBuffer buffer);
+/* Tokens end with an empty string; the output list is ended by an empty string too. */
+VTMRT_API int vtmTagSentence(const char *tokens, char *output, int output_size,
+                             VtmTaggerBuffer buffer, int flags, VtmTagger tagger);
 
 /* ---- Grouper ------------------------------------------------------------ */
 /* A grouper brackets a tagged sentence into phrases with a grouping transducer

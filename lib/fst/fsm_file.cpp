@@ -81,6 +81,19 @@ bool FsmFile::ReadFully(uint8_t* buffer, uint32_t count) {
   return true;
 }
 
+int32_t FsmFile::ReadSome(uint8_t* buffer, uint32_t count) {
+  const uint32_t piece = std::min(kPieceBytes, count);
+  for (;;) {
+#if defined(_WIN32)
+    int got = _read(fd_, buffer, piece);
+#else
+    ssize_t got = ::read(fd_, buffer, piece);
+    if (got < 0 && errno == EINTR) continue;
+#endif
+    return got < 0 ? -1 : static_cast<int32_t>(got);
+  }
+}
+
 bool FsmFile::Seek(uint32_t offset) {
 #if defined(_WIN32)
   return _lseeki64(fd_, offset, SEEK_SET) == static_cast<__int64>(offset);

@@ -23,6 +23,9 @@ class FsmFile {
   int64_t Size() const;
   // Reads exactly `count` bytes at the current position; false on a short read.
   bool ReadFully(uint8_t* buffer, uint32_t count);
+  // Reads up to `count` bytes (at most kPieceBytes); returns the number read, 0 at the
+  // end of the file, -1 on an error.
+  int32_t ReadSome(uint8_t* buffer, uint32_t count);
   // Moves to an absolute file offset.
   bool Seek(uint32_t offset);
 

@@ -1,0 +1,114 @@
+// The class table of a tagger: 1009 chains of class keys (sets of tag symbol numbers),
+// exact and nearest lookup, and resolving a word's tag symbols to an ambiguity class.
+// Tested in tests/lib/tagger_model_test.cpp.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "tagger/tagger.h"
+
+namespace vtm {
+
+uint32_t ClassKeyHash(const uint16_t* key, uint32_t n) {
+  uint32_t h = 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    h = (h << 6) + key[k];
+    const uint32_t g = h & 0xF0000000u;
+    if (g != 0) {
+      h ^= g >> 24;
+      h ^= g;
+    }
+  }
+  return h;
+}
+
+bool ClassTableInsert(VtmClassTable* table, const uint16_t* key, uint32_t n, int32_t class_number) {
+  if (table->used >= table->capacity) return false;
+  auto* symbols = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (n == 0 ? 1 : n)));
+  if (symbols == nullptr) return false;
+  if (n != 0) std::memcpy(symbols, key, sizeof(uint16_t) * n);
+  VtmClassEntry& e = table->entries[table->used++];
+  const uint32_t chain = ClassKeyHash(key, n) % kClassChains;
+  e.next = table->heads[chain];
+  e.class_number = class_number;
+  e.size = n;
+  e.symbols = symbols;
+  table->heads[chain] = &e;
+  return true;
+}
+
+int32_t ClassTableExact(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
+  if (table.heads == nullptr) return -1;
+  for (const VtmClassEntry* e = table.heads[ClassKeyHash(key, n) % kClassChains]; e != nullptr;
+       e = e->next) {
+    if (e->size == n && std::equal(key, key + n, e->symbols)) return e->class_number;
+  }
+  return -1;
+}
+
+int32_t ClassDistance(const uint16_t* token, uint32_t n, const uint16_t* key, uint32_t m) {
+  int32_t d = 0;
+  uint32_t i = 0;
+  uint32_t j = 0;
+  while (i < n && j < m) {
+    if (key[j] > token[i]) {
+      d -= 3;  // a token tag that the class lacks
+      ++i;
+    } else if (key[j] < token[i]) {
+      d -= 2;  // a class tag that the token lacks
+      ++j;
+    } else {
+      d += 4;
+      ++i;
+      ++j;
+    }
+  }
+  if (i == n) {
+    d -= static_cast<int32_t>(2 * (m - j));
+  } else if (j == m) {
+    d -= static_cast<int32_t>(3 * (n - i));
+  }
+  return d;
+}
+
+int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
+  int32_t best = kLowestScore;
+  int32_t found = 0;
+  if (table.heads == nullptr) return 0;
+  for (uint32_t chain = 0; chain < kClassChains; ++chain) {
+    for (const VtmClassEntry* e = table.heads[chain]; e != nullptr; e = e->next) {
+      const int32_t d = ClassDistance(key, n, e->symbols, e->size);
+      if (d > best) {
+        best = d;
+        found = e->class_number;
+      }
+    }
+  }
+  return found;
+}
+
+int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n,
+                     int32_t mwt_symbol) {
+  if (n == 0) return 0;
+  std::sort(symbols, symbols + n);
+  uint32_t kept = 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    if (static_cast<int32_t>(symbols[k]) == mwt_symbol) continue;
+    if (kept > 0 && symbols[kept - 1] == symbols[k]) continue;
+    symbols[kept++] = symbols[k];
+  }
+  const int32_t exact = ClassTableExact(tagger.class_table, symbols, kept);
+  if (exact >= 0) return exact;
+  return ClassTableNearest(tagger.class_table, symbols, kept);
+}
+
+void FreeClassTable(VtmClassTable* table) {
+  if (table->entries != nullptr) {
+    for (uint32_t k = 0; k < table->used; ++k) std::free(table->entries[k].symbols);
+  }
+  std::free(table->entries);
+  std::free(table->heads);
+  *table = VtmClassTable{};
+}
+
+}  // namespace vtm
