@@ -15,6 +15,8 @@ constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddCompleteCommand,
     vtm::cli::AddGroupCommand,
     vtm::cli::AddTokenizeCommand,
+    vtm::cli::AddTrainCommand,
+    vtm::cli::AddTagCommand,
 };
 
 std::string LibraryVersion() {

@@ -23,5 +23,7 @@ void AddGenerateCommand(CLI::App& app, int* status);
 void AddCompleteCommand(CLI::App& app, int* status);
 void AddGroupCommand(CLI::App& app, int* status);
 void AddTokenizeCommand(CLI::App& app, int* status);
+void AddTrainCommand(CLI::App& app, int* status);
+void AddTagCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

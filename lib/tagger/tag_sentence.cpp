@@ -44,8 +44,8 @@ bool IsBlank(const char* token) {
 class SentenceTagger {
  public:
   SentenceTagger(const VtmTaggerRec& tagger, VtmTaggerBufferRec* buffer, VtmClientDict dict,
-                 int count, int flags)
-      : t_(tagger), b_(buffer), dict_(dict), fsm_(tagger.clg), count_(count) {
+                 int count, int flags, PositionObserver* observer)
+      : t_(tagger), b_(buffer), dict_(dict), fsm_(tagger.clg), count_(count), observer_(observer) {
     const int modes = (flags & 1) + ((flags >> 1) & 1) + ((flags >> 2) & 1);
     title_ = modes > 1 && (flags & VTM_TAG_CASE_LOWER);
     first_lower_ = modes > 1 && (flags & VTM_TAG_CASE_UPPER);
@@ -79,6 +79,7 @@ class SentenceTagger {
   // One pass over the sentence; returns the number of tagged positions or an error.
   int Pass(const char* tokens) {
     std::memset(b_->mwt_flags, 0, static_cast<std::size_t>(count_));
+    if (observer_ != nullptr) observer_->StartPass();
     int k = 0;
     const char* token = tokens;
     for (int i = 0; i < count_;) {
@@ -120,17 +121,25 @@ class SentenceTagger {
       for (int x = i; x <= i + best - 2; ++x) {
         if (!b_->blank_flags[x]) b_->mwt_flags[x] = 1;
       }
+      Observe(k, i, best, b_->tag_rows[best], b_->tag_row_counts[best], false);
       cls = ResolveClass(t_, b_->tag_rows[best], static_cast<uint32_t>(b_->tag_row_counts[best]),
                          b_->mwt_symbol);
       covered = best;
     } else {
       const int r = Guess(w);
       if (r < 0) return r;
+      Observe(k, i, 1, b_->guess_tags, r, true);
       cls = ResolveClass(t_, b_->guess_tags, static_cast<uint32_t>(r), b_->mwt_symbol);
       covered = 1;
     }
     b_->token_classes[k] = static_cast<int16_t>(cls);
     return covered;
+  }
+
+  // Reports a position to the observer, which keeps those of the last pass.
+  void Observe(int k, int first, int covered, const uint16_t* symbols, int n, bool guessed) {
+    if (observer_ == nullptr) return;
+    observer_->Position(k, first, covered, symbols, static_cast<uint32_t>(n), guessed);
   }
 
   // Candidate search: appends the token at pos_ + c (after any blank ones) to the text
@@ -298,6 +307,7 @@ class SentenceTagger {
   bool start_ = true;
   int lexicon_ = kNoSubnet;
   int guesser_ = kNoSubnet;
+  PositionObserver* observer_;
   int pos_ = 0;        // first token of the position being tagged
   int rows_used_ = 0;  // rows of tag_row_counts that may be non-zero
 };
@@ -327,7 +337,8 @@ int WriteOutput(const VtmTaggerRec& t, const VtmTaggerBufferRec& b, int count, c
 }
 
 int TagSentence(const char* tokens, int count, char* out, int out_size, int flags, VtmTagger tagger,
-                VtmTaggerBuffer buffer, VtmClientDict dict, int* written) {
+                VtmTaggerBuffer buffer, VtmClientDict dict, int* written,
+                PositionObserver* observer = nullptr) {
   if (tokens == nullptr || out == nullptr || tagger == nullptr || buffer == nullptr) {
     return VTM_ERR_NULL_OBJECT;
   }
@@ -341,7 +352,7 @@ int TagSentence(const char* tokens, int count, char* out, int out_size, int flag
   if (count == 0) return 0;
   if (FsmFunctionSubnet(tagger->clg, kClassLexicon) == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
   if (count > buffer->max_tokens) return VTM_ERR_TOO_MANY_TOKENS;
-  SentenceTagger run(*tagger, buffer, dict, count, flags);
+  SentenceTagger run(*tagger, buffer, dict, count, flags, observer);
   if (int code = run.Run(tokens); code < 0) return code;
   const int used = WriteOutput(*tagger, *buffer, count, out, out_size);
   if (used < 0) return used;
@@ -350,6 +361,15 @@ int TagSentence(const char* tokens, int count, char* out, int out_size, int flag
 }
 
 }  // namespace
+
+int TagSentenceObserved(const char* tokens, int count, char* output, int output_size, int flags,
+                        VtmTagger tagger, VtmTaggerBuffer buffer, VtmClientDict dict,
+                        PositionObserver* observer) {
+  int written = 0;
+  return TagSentence(tokens, count, output, output_size, flags, tagger, buffer, dict, &written,
+                     observer);
+}
+
 }  // namespace vtm
 
 extern "C" VTMRT_API int vtm_tag_sentence(const char* tokens, int count, char* output,

@@ -112,4 +112,23 @@ void FreeClassTable(VtmClassTable* table);
 // Viterbi decoding of the buffer's tagged positions into token_tags.
 void DecodeTags(const VtmTaggerRec& tagger, VtmTaggerBufferRec* buffer);
 
+// Tag symbols found for each tagged position, before they are resolved to a class. The
+// trainer uses it to learn the classes that tagging will actually meet; tagging itself
+// passes none.
+class PositionObserver {
+ public:
+  virtual ~PositionObserver() = default;
+  // A pass begins: the positions reported before it are superseded.
+  virtual void StartPass() = 0;
+  // Position k covers tokens first .. first + covered - 1; `symbols` (n of them) came
+  // from the lexicon (or the client dictionary) or, when `guessed`, from the guesser.
+  virtual void Position(int k, int first, int covered, const uint16_t* symbols, uint32_t n,
+                        bool guessed) = 0;
+};
+
+// vtm_tag_sentence with an observer of the positions of the last pass.
+int TagSentenceObserved(const char* tokens, int count, char* output, int output_size, int flags,
+                        VtmTagger tagger, VtmTaggerBuffer buffer, VtmClientDict dict,
+                        PositionObserver* observer);
+
 }  // namespace vtm
