@@ -26,6 +26,8 @@ constexpr uint32_t kEndOfFileWord = 2147483647;
 constexpr int kMaxString = 255;
 constexpr int kVersionArea = 32;
 constexpr int kKeyArea = 1024;
+// Capability bit of a transducer that offers functions 60 and 61.
+constexpr uint32_t kTaggingCapability = 0x010;
 
 class ModelReader {
  public:
@@ -315,7 +317,7 @@ extern "C" VTMRT_API VtmTagger vtm_make_tagger(const char* path, VtmFsm fsm) {
     return static_cast<VtmTagger>(vtm::ErrorObject(VTM_ERR_NULL_OBJECT));
   }
   if (vtm::IsErrorObject(fsm)) return static_cast<VtmTagger>(vtm::ErrorObject(VTM_ERR_INVALID_FSM));
-  if ((vtm_fsm_capabilities(fsm) & 0x10) == 0) {
+  if ((vtm_fsm_capabilities(fsm) & vtm::kTaggingCapability) == 0) {
     return static_cast<VtmTagger>(vtm::ErrorObject(VTM_ERR_INVALID_FUNCTION));
   }
   vtm::TaggerLoader loader(path, fsm);

@@ -22,8 +22,6 @@
 namespace vtm {
 namespace {
 
-constexpr int kClassLexicon = 60;
-constexpr int kClassGuesser = 61;
 constexpr uint32_t kWalkStack = 100;
 constexpr int kResultArea = 16;
 constexpr int kResultSymbols = 16;
@@ -52,8 +50,8 @@ class SentenceTagger {
     down_ = (flags & VTM_TAG_CASE_LOWER) != 0 && !title_;
     up_ = (flags & VTM_TAG_CASE_UPPER) != 0;
     multi_ = (flags & VTM_TAG_MULTIWORD) != 0;
-    lexicon_ = FsmFunctionSubnet(fsm_, kClassLexicon);
-    guesser_ = FsmFunctionSubnet(fsm_, kClassGuesser);
+    lexicon_ = FsmFunctionSubnet(fsm_, kFunctionClassLexicon);
+    guesser_ = FsmFunctionSubnet(fsm_, kFunctionClassGuesser);
   }
 
   // Both passes and the decoding; returns 0 or an error.
@@ -350,7 +348,8 @@ int TagSentence(const char* tokens, int count, char* out, int out_size, int flag
   }
   *written = 0;
   if (count == 0) return 0;
-  if (FsmFunctionSubnet(tagger->clg, kClassLexicon) == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
+  if (FsmFunctionSubnet(tagger->clg, kFunctionClassLexicon) == kNoSubnet)
+    return VTM_ERR_INVALID_FUNCTION;
   if (count > buffer->max_tokens) return VTM_ERR_TOO_MANY_TOKENS;
   SentenceTagger run(*tagger, buffer, dict, count, flags, observer);
   if (int code = run.Run(tokens); code < 0) return code;

@@ -20,13 +20,13 @@ std::shared_ptr<compiler::AttTransducer> Att(const std::string& text) {
 
 FsmPtr ClassFsm(const ClassFsmOptions& options, const std::string& name) {
   compiler::BuildOptions o;
-  o.inputs.push_back({compiler::kFunctionClassLexicon, "lexicon",
+  o.inputs.push_back({vtm::kFunctionClassLexicon, "lexicon",
                       Att(compiler::ClassLexiconAtt(options.lexicon))});
   if (options.guesser) {
     compiler::GuesserRules rules = options.rules;
     if (rules.alphabet.empty()) rules.alphabet.push_back('a');
     o.inputs.push_back(
-        {compiler::kFunctionClassGuesser, "guesser", Att(compiler::SuffixGuesserAtt(rules))});
+        {vtm::kFunctionClassGuesser, "guesser", Att(compiler::SuffixGuesserAtt(rules))});
   }
   o.language = options.language;
   o.version = options.version;
