@@ -6,7 +6,7 @@
 // unknown words are) and counts, for every tag set that a position resolves from, how
 // often each tag was the right one. Frequent ambiguous words and suffix rules carry an
 // extra identity symbol ("#n") in their key, which gives them a class of their own.
-// Tested in tests/lib/tagger_trainer_test.cpp.
+// Tested by tests/cli/tag_test.sh (vtm train) and scripts/test.d/tag_english.sh (Brown).
 #pragma once
 
 #include <cstdint>

@@ -5,12 +5,19 @@
 # sample paragraph data/sample-en.txt and generates a few word forms back, and
 # tokenizes the paragraph and the small HTML page data/sample-en.html with the English
 # tokenizer transducers (compiled with foma's help).
+# With the English tagger trained from the Brown corpus, it tags the first sentence.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build english
+# The Brown corpus the English tagger is trained from; the demo goes on without it.
+bash scripts/deps.sh brown || echo "demo.sh: no Brown corpus: the tagger part is left out" >&2
 echo "Building vtmrt, the vtm command and the English transducer (the first run takes a while)..."
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers >/dev/null
+if cmake --build --preset release --target help | grep -q english_tagger; then
+  echo "Training the English tagger on the Brown corpus (once; about a minute)..."
+  cmake --build --preset release -j"$(nproc)" --target english_tagger >/dev/null
+fi
 vtm=build/release/cli/vtm
 english=build/release/share/vtmrt/english.vtm
 [ -f "$english" ] || { echo "demo.sh: $english was not built" >&2; exit 1; }
@@ -48,6 +55,14 @@ bold "Generation (vtm generate): analyses back to word forms:"
 printf '%s\n' 'child[n][pl]' 'go[vblex][past]' 'write[vblex][pp]' 'good[adj][sint][sup]' \
   'ship[n][pl]' 'storm[n][pl]' | "$vtm" generate | per_word
 
+if [ -f build/release/share/vtmrt/english-tagger.model ]; then
+  echo
+  bold "Parts of speech of the first sentence (vtm tag, Brown corpus tags):"
+  # Punctuation split from the words, one sentence per line, as the tagger reads them.
+  sed -n '1,2p' data/sample-en.txt | tr '\n' ' ' | sed 's/\..*/ ./; s/,/ ,/g' |
+    "$vtm" tag | fold -s -w 88 | sed 's/^/  /'
+fi
+
 echo
 bold "Tokens of its first sentence (vtm tokenize: UTF-8 offset, length, classes, text):"
 sed -n '1,2p' data/sample-en.txt | "$vtm" tokenize | sed -n '1,12p' | sed 's/^/  /'
@@ -67,3 +82,6 @@ echo "  echo houses | $vtm lookup"
 echo "  echo 'house[n][pl]' | $vtm generate"
 echo "  echo \"Don't stop, Mr. Smith.\" | $vtm tokenize -t build/release/share/vtmrt/en-ptb.vtm"
 echo "  $vtm lookup --help"
+if [ -f build/release/share/vtmrt/english-tagger.model ]; then
+  echo "  echo 'the boats went out .' | $vtm tag"
+fi
