@@ -66,6 +66,13 @@ extern "C" {
 #define VTM_TOKENIZER_INIT_ERROR (-49)
 #define VTM_TOKENIZER_INIT_BUFFER_OVERFLOW (-50)
 #define VTM_ERR_WALK_INTERNAL (-1993)
+/* A walk over the network (lookup, generation, expansion, token breaking) took more
+ * steps than any sound transducer needs: 16 * (network bytes + 65536) * (coded input
+ * length + 1) for one lookup, its retries with more room included; for expansion,
+ * since the last result. The transducer is damaged; results already in the output are not complete.
+ * Like -1993 it is below -60: it has no error object and its message is "Unknown
+ * error code.". */
+#define VTM_ERR_WALK_LIMIT (-1994)
 
 /* ---- Handles ------------------------------------------------------------- */
 /* Opaque object handles. Any of them may be an error object (see above). */

@@ -164,6 +164,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
   CoderOptions options;
   options.tags = row.tags;
   options.eos = row.eos;
+  uint64_t steps_spent = 0;  // one step bound for all attempts of this lookup
   for (;;) {
     uint8_t* coded = scratch.coded();
     const int m =
@@ -187,6 +188,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
       args.output_mode = row.output_mode;
       args.decode_option = row.decode_option;
       args.step_limit = step_limit;
+      args.steps_spent = &steps_spent;
       r = row.inverse ? InverseWalk(fsm, args) : LookupWalk(fsm, args);
       if (r != VTM_ERR_INTERNAL_BUFFER_TOO_SMALL && r != VTM_ERR_STACK_OVERFLOW) return r;
     } else if (m != VTM_ERR_OUTPUT_TOO_LONG) {

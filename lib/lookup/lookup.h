@@ -8,8 +8,8 @@
 
 namespace vtm {
 
-// vtm_lookup_with_transduction. `step_limit` (0: none) bounds each walk's steps; only
-// fuzz targets set it, since a damaged network can make a walk take exponential time.
+// vtm_lookup_with_transduction. `step_limit` bounds the walk's steps over all attempts
+// (0: the default bound for the network and the input; fuzz targets set a small one).
 int LookupWithTransduction(const char* input, int input_length, char* output, int output_size,
                            int mode, VtmFsm fsm, VtmClientDict dict, uint64_t step_limit = 0);
 

@@ -53,14 +53,31 @@ struct WalkArgs {
   // Class walk: the 16-bit output array.
   uint16_t* classes = nullptr;
   int classes_capacity = 0;
-  // Largest number of steps before the walk gives up with VTM_ERR_WALK_INTERNAL;
-  // 0 is unlimited. Only the fuzz targets set it (a damaged network can make a finite
-  // walk take exponential time).
+  // Bound on the walk's steps (arrivals at a label and backtracks); past it the walk
+  // returns VTM_ERR_WALK_LIMIT. 0 means DefaultStepLimit() for the network and the
+  // input. `steps_spent`, when given, carries the count across the attempts of one
+  // lookup: the walk starts counting from it and writes its count back when it stops
+  // for lack of room (-13, -26), so the retries with more room share one bound. The
+  // expansion walk counts the steps since its last result: a listing progresses by
+  // results, and its length is bounded by the maximum length instead.
   uint64_t step_limit = 0;
+  uint64_t* steps_spent = nullptr;
   // Expansion walk: skip count, length limits, the result fill and count to start from,
   // and where the walk saves its step when a result does not fit.
   ExpandState* expand = nullptr;
 };
+
+// The default step bound: kStepsPerByte steps per network byte, plus a floor that
+// leaves small networks room for ambiguity (the number of paths of an ambiguous network
+// grows with the input faster than its size), for each input code and once more. Sound
+// networks stay far below it: the test suite's random cyclic, ambiguous networks with
+// flag diacritics need at most 0.3 steps per unit. A damaged one that makes the walk go
+// round in circles reaches it in about a second on a 1 MB network.
+inline constexpr uint64_t kStepsPerByte = 16;
+inline constexpr uint64_t kStepFloorBytes = 65536;
+inline uint64_t DefaultStepLimit(uint32_t network_size, uint32_t input_codes) {
+  return kStepsPerByte * (uint64_t{network_size} + kStepFloorBytes) * (uint64_t{input_codes} + 1);
+}
 
 // Lookup walk: input matched against first sides, second sides written. Returns the
 // number of results, 1 for the modes that stop at the first accept, or an error.

@@ -88,6 +88,20 @@ enum class Step : uint8_t {
 #define VTM_INLINE_LAMBDA
 #endif
 
+// Codes before the NUL of a code string (the input of a walk).
+inline uint32_t CodeLength(const uint8_t* codes) {
+  uint32_t n = 0;
+  while (codes[n] != 0) ++n;
+  return n;
+}
+
+// Returns `code` after recording the steps spent, so that a retry with more room goes
+// on counting from there.
+inline int SpentSteps(const WalkArgs& a, uint64_t steps, int code) {
+  if (a.steps_spent != nullptr) *a.steps_spent = steps;
+  return code;
+}
+
 template <WalkKind K>
 int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   if (fsm->subnets == nullptr || a.subnet < 0 || a.subnet >= fsm->header.subnet_count) {
@@ -108,7 +122,8 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   const uint32_t work_size = a.work_size;
   VtmBacktrackEntry* const stack = a.stack;
   const uint32_t stack_entries = a.stack_entries;
-  const uint64_t step_limit = a.step_limit;
+  const uint64_t step_limit =
+      a.step_limit != 0 ? a.step_limit : DefaultStepLimit(fsm->header.network_size, CodeLength(in));
   constexpr bool kLookup = K == WalkKind::kLookup;
   constexpr bool kInverse = K == WalkKind::kInverse;
   constexpr bool kClass = K == WalkKind::kClass;
@@ -143,7 +158,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   uint32_t flag_state = subnet.initial_flag_state;
   uint32_t exception_loc = 0;          // current exception of a generic table
   uint8_t exception_label = kNoLabel;  // its label; kNoLabel: none
-  uint64_t steps = 0;
+  uint64_t steps = a.steps_spent != nullptr ? *a.steps_spent : 0;
   SilentGuard guard;
   // The label after the current one (a target, an entry or an alternative).
   uint32_t next_loc = 0;
@@ -154,7 +169,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // Saves an alternative; 0 or VTM_ERR_STACK_OVERFLOW.
   auto push = [&](uint32_t kind, uint32_t at, uint8_t at_label, uint32_t at_in, uint32_t at_out)
                   VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(top <= 1)) return VTM_ERR_STACK_OVERFLOW;
+    if (VTM_UNLIKELY(top <= 1)) return SpentSteps(a, steps, VTM_ERR_STACK_OVERFLOW);
     --top;
     stack[top] = VtmBacktrackEntry{
         at_label, exception_label, static_cast<uint16_t>(flag_state), kind, at_in, length, at_out,
@@ -164,7 +179,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   };
   // Appends a code to the path; 0 or kWorkFull.
   auto write = [&](uint8_t c) VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return kWorkFull;
+    if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return SpentSteps(a, steps, kWorkFull);
     work[out_pos++] = c;
     if constexpr (kExpand) length += c != esc;
     guard.Reset();
@@ -173,13 +188,14 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // The path is accepted: its result is handed on by output mode. Returns 0 to go on,
   // else the value that the walk returns.
   auto accept = [&]() VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos >= work_size)) return kWorkFull;
+    if (VTM_UNLIKELY(out_pos >= work_size)) return SpentSteps(a, steps, kWorkFull);
     work[out_pos] = 0;
     int r;
     if constexpr (kInverse) {
       r = AcceptInverse(sink, work, out_pos);
     } else if constexpr (kExpand) {
       r = AcceptExpand(sink, work, out_pos);
+      steps = 0;                 // the bound counts the steps since the last result
       if (r != kContinueWalk) {  // saved for the call that continues the walk
         a.expand->step = VtmBacktrackEntry{
             label, exception_label, static_cast<uint16_t>(flag_state), 0, in_pos, length, out_pos,
@@ -222,7 +238,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   for (;;) {
     switch (step) {
       case Step::kArrive:
-        if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
+        if (VTM_UNLIKELY(++steps > step_limit)) return VTM_ERR_WALK_LIMIT;
         if (VTM_UNLIKELY(guard.Cycle(loc, flag_state))) {
           step = Step::kBacktrack;
           continue;
@@ -509,7 +525,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         continue;
 
       case Step::kBacktrack: {
-        if (step_limit != 0 && ++steps > step_limit) return VTM_ERR_WALK_INTERNAL;
+        if (VTM_UNLIKELY(++steps > step_limit)) return VTM_ERR_WALK_LIMIT;
         if (top >= stack_entries) {
           step = Step::kFinish;
           continue;

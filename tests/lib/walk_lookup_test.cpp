@@ -250,6 +250,11 @@ TEST(WalkLookup, SilentCycleEnds) {
   EXPECT_EQ(Lookup(Build(spec).get(), Codes("a")).results, Strings{"a"});
 }
 
+// A walk's end: a count or one of the library's codes (the walk's own two included).
+bool Ends(int rc) {
+  return rc >= -50 || rc == VTM_ERR_WALK_INTERNAL || rc == VTM_ERR_WALK_LIMIT;
+}
+
 TEST(WalkLookup, DamagedNetworksStayInside) {
   // Random network bytes and inputs: every walk ends with a result count or an error,
   // reads nothing outside the network (checked under AddressSanitizer) and writes
@@ -275,11 +280,11 @@ TEST(WalkLookup, DamagedNetworksStayInside) {
       options.partial = rng() % 2;
       options.work_size = 64;
       WalkRun run = Lookup(fsm.get(), input, options);
-      EXPECT_GE(run.rc, -1993);
-      EXPECT_GE(Inverse(fsm.get(), input, options).rc, -1993);
+      EXPECT_TRUE(Ends(run.rc)) << run.rc;
+      EXPECT_TRUE(Ends(Inverse(fsm.get(), input, options).rc));
       input.back() = kSep;
       input.push_back(0);
-      EXPECT_GE(Classes(fsm.get(), input).rc, -1993);
+      EXPECT_TRUE(Ends(Classes(fsm.get(), input).rc));
     }
   }
 }

@@ -1,0 +1,118 @@
+// Walks over damaged networks end and say so: the step bound (one count for all the
+// retries of a lookup; since the last result for expansion).
+#include <gtest/gtest.h>
+
+#include "support/expand_fixtures.h"
+
+namespace vtm {
+namespace {
+
+using namespace vtm::test;
+using Strings = std::vector<std::string>;
+
+// A start state whose first arc is an epsilon with more_bit and an epsilon second side
+// whose target is the start state again: every round pushes one entry.
+FsmPtr PushingLoop() {
+  compiler::TransducerSpec spec = LookupSpec({16, Lb(kEps, false, true), Lb(kEps), 1, 0});
+  spec.near_states = {0};
+  return Build(spec);
+}
+
+// An epsilon arc whose second side x leads back to the arc: every round writes one code
+// and pushes nothing, so each attempt fills its work buffer, and lookup doubles the
+// scratch and tries again.
+FsmPtr WritingLoop() {
+  compiler::TransducerSpec spec = LookupSpec({16, Lb(kEps), Lb(C('x')), 1});
+  spec.near_states = {1};
+  return Build(spec);
+}
+
+TEST(WalkBound, RetriesOfOneLookupShareOneBound) {
+  FsmPtr fsm = WritingLoop();
+  // One attempt alone stays below the bound: it stops for lack of room.
+  EXPECT_EQ(Lookup(fsm.get(), Codes("a")).rc, VTM_ERR_INTERNAL_BUFFER_TOO_SMALL);
+  // The lookup's attempts (256, 512, 1024, ... coded bytes) add up to the bound long
+  // before the scratch reaches its growth limit (which gives VTM_ERR_NO_MEMORY). The
+  // lookup modes: the inverse walk reads x as input and ends at once.
+  for (int mode : {2, 3, 5, 7, 11}) {
+    EXPECT_EQ(LookupText(fsm.get(), "a", mode).rc, VTM_ERR_WALK_LIMIT) << "mode " << mode;
+  }
+}
+
+TEST(WalkBound, AnExplicitBoundCountsFromTheStepsAlreadySpent) {
+  FsmPtr fsm = PushingLoop();
+  std::vector<uint8_t> input = Codes("a");
+  std::vector<uint8_t> work(256);
+  std::vector<VtmBacktrackEntry> stack(100000);
+  std::vector<char> client(256);
+  WalkArgs args;
+  args.input = input.data();
+  args.work = work.data();
+  args.work_size = 256;
+  args.stack = stack.data();
+  args.stack_entries = 100000;
+  args.client = client.data();
+  args.client_size = 256;
+  args.step_limit = 1000;
+  uint64_t spent = 0;
+  args.steps_spent = &spent;
+  EXPECT_EQ(LookupWalk(fsm.get(), args), VTM_ERR_WALK_LIMIT);
+  // With 990 steps already spent, 10 more reach the bound; a smaller stack that
+  // overflows first records what it spent.
+  spent = 990;
+  args.stack_entries = 4;
+  EXPECT_EQ(LookupWalk(fsm.get(), args), VTM_ERR_STACK_OVERFLOW);
+  EXPECT_GT(spent, 990u);
+  EXPECT_LT(spent, 1000u);
+  args.stack_entries = 100000;
+  EXPECT_EQ(LookupWalk(fsm.get(), args), VTM_ERR_WALK_LIMIT);
+}
+
+// Two symbol arcs, a and b, each leading back to the start: every word over {a, b}.
+// With `final` the words are results; without, none is, and the walk enumerates 2^n
+// paths of length below the maximum n without ever accepting.
+FsmPtr AbLoop(bool final) {
+  compiler::TransducerSpec spec =
+      LookupSpec({16, Lb(C('a'), final, true), 1, Lb(C('b'), final), 1});
+  spec.near_states = {0};
+  return Build(spec);
+}
+
+TEST(WalkBound, ExpansionWithoutResultsEnds) {
+  // 2^60 paths, none accepted: without the bound the call would not return.
+  FsmPtr fsm = AbLoop(false);
+  ExpandCall call;
+  call.max_length = 60;
+  call.coded_output = 128;
+  call.stack_entries = 128;
+  std::vector<Page> pages = ExpandPages(fsm.get(), "", call, 4096);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].rc, VTM_ERR_WALK_LIMIT);
+}
+
+TEST(WalkBound, ExpansionCountsStepsSinceTheLastResult) {
+  // Every word over {a, b} shorter than 13 letters: 8190 results, far more steps than
+  // the bound of the 5-byte network, but never many between two results.
+  FsmPtr fsm = AbLoop(true);
+  ExpandCall call;
+  call.max_length = 13;
+  std::vector<std::string> words = Concatenate(ExpandPages(fsm.get(), "", call, 1 << 16));
+  ASSERT_EQ(words.size(), 8190u);
+  // Reference: every word of length 1..12 in the walk's order (a before b, a word before
+  // its extensions).
+  std::vector<std::string> expected;
+  std::vector<std::string> stack = {"b", "a"};
+  while (!stack.empty()) {
+    std::string w = stack.back();
+    stack.pop_back();
+    expected.push_back(w);
+    if (w.size() < 12) {
+      stack.push_back(w + "b");
+      stack.push_back(w + "a");
+    }
+  }
+  EXPECT_EQ(words, expected);
+}
+
+}  // namespace
+}  // namespace vtm
