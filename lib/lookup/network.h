@@ -56,6 +56,9 @@ class Network {
   // A network whose label bytes could include 0 cannot be walked safely (0 must close a
   // branch); the walks treat it as empty.
   bool usable() const { return label_base_ != 0; }
+  // True once a read of this walk has left the network (LabelAt): a sound network never
+  // does, so the walk's answer would be incomplete and is reported as a damaged file.
+  bool left() const { return left_; }
   uint8_t label_base() const { return label_base_; }
 
   VTM_INLINE uint8_t At(uint32_t loc) const { return VTM_LIKELY(loc < size_) ? bytes_[loc] : 0; }
@@ -85,7 +88,10 @@ class Network {
            At(q + 2);
   }
 
-  // The label at `q`, following one reference; false for a dead end.
+  // The label at `q`, following one reference; false for a dead end. A read at or past
+  // the network's end, or a reference that leads nowhere (an index beyond its state
+  // table, a byte below the near-reference base, a location past the end), marks the
+  // walk as having left the network.
   VTM_INLINE bool LabelAt(uint32_t q, uint32_t* p, uint8_t* label) const {
     uint8_t b = At(q);
     if (VTM_LIKELY(IsLabel(b))) {
@@ -93,8 +99,15 @@ class Network {
       *label = b;
       return true;
     }
-    if (b == 0) return false;
+    if (b == 0) {
+      if (VTM_UNLIKELY(q >= size_)) left_ = true;
+      return false;
+    }
     q = Target(q, b);
+    if (VTM_UNLIKELY(q >= size_)) {
+      left_ = true;
+      return false;
+    }
     b = At(q);
     if (!IsLabel(b)) return false;
     *p = q;
@@ -150,6 +163,7 @@ class Network {
   uint8_t abs_base_;
   uint8_t label_base_;
   bool extended_;
+  mutable bool left_ = false;  // the Network is a walk's own local: no sharing
 };
 
 }  // namespace vtm

@@ -588,6 +588,9 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
       }
 
       case Step::kFinish:
+        // A walk that left the network may have missed results: never passed off as
+        // complete.
+        if (VTM_UNLIKELY(net.left())) return VTM_ERR_BAD_FILE;
         if constexpr (kExpand) {
           a.expand->fill = sink.fill;
           a.expand->count = sink.count;

@@ -1,5 +1,7 @@
 // Walks over damaged networks end and say so: the step bound (one count for all the
-// retries of a lookup; since the last result for expansion).
+// retries of a lookup; since the last result for expansion) and the walk that leaves the
+// network (a reference beyond its state table, a location past the end), reported as
+// VTM_ERR_BAD_FILE instead of an answer with results missing.
 #include <gtest/gtest.h>
 
 #include "support/expand_fixtures.h"
@@ -112,6 +114,35 @@ TEST(WalkBound, ExpansionCountsStepsSinceTheLastResult) {
     }
   }
   EXPECT_EQ(words, expected);
+}
+
+TEST(WalkBound, AWalkThatLeavesTheNetworkIsADamagedFile) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> network;
+  };
+  // "a" is answered on every one of them; "b" leads out of the network.
+  const Case cases[] = {
+      {"near reference beyond its table", {16, Lb(C('a'), true, true), 0, Lb(C('b')), 5}},
+      {"absolute reference past the end", {16, Lb(C('a'), true, true), 0, Lb(C('b')), 12, 0, 200}},
+      {"network ends after a label", {16, Lb(C('a'), true, true), 0, Lb(C('b'))}},
+  };
+  int compared = 0;
+  for (const Case& c : cases) {
+    compiler::TransducerSpec spec = LookupSpec(c.network);
+    spec.near_states = {0};
+    FsmPtr fsm = Build(spec);
+    EXPECT_EQ(Lookup(fsm.get(), Codes("a")).results, Strings{"a"}) << c.what;
+    EXPECT_EQ(Lookup(fsm.get(), Codes("b")).rc, VTM_ERR_BAD_FILE) << c.what;
+    EXPECT_EQ(Inverse(fsm.get(), Codes("b")).rc, VTM_ERR_BAD_FILE) << c.what;
+    EXPECT_EQ(LookupText(fsm.get(), "b", 3).rc, VTM_ERR_BAD_FILE) << c.what;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 3);
+  // A start state beyond the network: nothing can be answered.
+  compiler::TransducerSpec spec = LookupSpec({3});  // a near reference beyond the table
+  spec.near_states = {0};
+  EXPECT_EQ(Lookup(Build(spec).get(), Codes("a")).rc, VTM_ERR_BAD_FILE);
 }
 
 }  // namespace
