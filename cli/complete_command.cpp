@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "default_transducer.h"
+#include "library_message.h"
 #include "subcommands.h"
 #include "text_edges.h"
 #include "vtmrt.h"
@@ -22,6 +23,7 @@ struct CompleteArgs {
   int skip = 0;
   int min_length = 0;
   int max_length = 100;
+  long long limit = 1000000;  // words listed per fragment; 0: no limit
   int page = 4096;
 };
 
@@ -32,17 +34,15 @@ constexpr int kStackEntries = 4096;
 // A page grows (doubling) up to this size when a single word does not fit it.
 constexpr std::size_t kLargestPage = std::size_t{1} << 24;
 
-std::string ErrorText(int code) {
-  char message[256] = {0};
-  vtm_error_message(code, message, sizeof message);
-  return message;
-}
+// Returned by CompleteOne when a fragment's listing reached --limit.
+constexpr int kLimitReached = 1;
 
-// Prints every completion of one fragment (cp1252) as UTF-8 lines; returns 0 or the
-// library's error code.
+// Prints every completion of one fragment (cp1252) as UTF-8 lines, at most args.limit
+// of them; returns 0, kLimitReached or the library's error code.
 int CompleteOne(const std::string& fragment, const CompleteArgs& args, VtmLookupBuffer buffer,
                 VtmFsm fsm, std::vector<char>& page, std::string& out) {
   bool continuing = false;
+  long long listed = 0;
   for (;;) {
     const int r = vtmExpandByteStringPartialWord(
         continuing ? nullptr : fragment.c_str(), page.data(), static_cast<int>(page.size()), buffer,
@@ -54,7 +54,10 @@ int CompleteOne(const std::string& fragment, const CompleteArgs& args, VtmLookup
       continue;
     }
     if (r < 0 && r != VTM_ERR_MORE_RESULTS) return r;
-    const int count = vtmLookupBufferResultCount(buffer);
+    int count = vtmLookupBufferResultCount(buffer);
+    const bool cut = args.limit > 0 && listed + count > args.limit;
+    if (cut) count = static_cast<int>(args.limit - listed);
+    listed += count;
     const char* at = page.data();
     for (int k = 0; k < count; ++k) {
       const std::string word(at);
@@ -64,6 +67,7 @@ int CompleteOne(const std::string& fragment, const CompleteArgs& args, VtmLookup
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     out.clear();
+    if (cut) return kLimitReached;
     if (r != VTM_ERR_MORE_RESULTS) return 0;
     continuing = true;
   }
@@ -80,7 +84,7 @@ int RunComplete(const CompleteArgs& args) {
   }
   VtmFsm fsm = vtmOpenLexicalTransducer(path.c_str());
   if (int code = vtm_object_error_code(fsm); code != 0) {
-    std::fprintf(stderr, "vtm complete: %s: %s\n", path.c_str(), ErrorText(code).c_str());
+    std::fprintf(stderr, "vtm complete: %s: %s\n", path.c_str(), LibraryMessage(code).c_str());
     return kExitFailure;
   }
   std::unique_ptr<VtmFsmRec, void (*)(VtmFsm)> fsm_owner(fsm, vtmCloseLexicalTransducer);
@@ -108,8 +112,13 @@ int RunComplete(const CompleteArgs& args) {
       std::fprintf(stderr, "vtm complete: %s has no expansion function (1)\n", path.c_str());
       return kExitFailure;
     }
-    if (r < 0) {
-      std::fprintf(stderr, "vtm complete: '%s': %s\n", line.c_str(), ErrorText(r).c_str());
+    if (r == kLimitReached) {
+      std::fprintf(stderr,
+                   "vtm complete: '%s': more than %lld words; the listing was cut (--limit)\n",
+                   line.c_str(), args.limit);
+      status = kExitFailure;
+    } else if (r < 0) {
+      std::fprintf(stderr, "vtm complete: '%s': %s\n", line.c_str(), LibraryMessage(r).c_str());
       status = kExitFailure;
     }
   }
@@ -132,7 +141,13 @@ void AddCompleteCommand(CLI::App& app, int* status) {
   cmd->add_option("--min", args->min_length, "Shortest word listed, in letters")
       ->check(CLI::NonNegativeNumber);
   cmd->add_option("--max", args->max_length,
-                  "Words of this many letters or more are not listed (bounds the search)")
+                  "Words of this many letters or more are not listed (bounds the search; "
+                  "default 100)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--limit", args->limit,
+                  "Most words listed for one fragment (default 1000000; 0: no limit). A "
+                  "listing cut here is reported and makes the exit status 1: a lexicon whose "
+                  "words have no end (a damaged or cyclic transducer) ends all the same")
       ->check(CLI::NonNegativeNumber);
   cmd->add_option("--page", args->page,
                   "Bytes of the output buffer the results come through, page by page "

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fst/fsm.h"
+#include "library_message.h"
 #include "network_stats.h"
 #include "subcommands.h"
 #include "vtmrt.h"
@@ -13,17 +14,11 @@
 namespace vtm::cli {
 namespace {
 
-std::string ErrorText(int code) {
-  char buffer[256] = {0};
-  vtm_error_message(code, buffer, sizeof buffer);
-  return buffer;
-}
-
 int RunInfo(const std::string& path) {
   int error = 0;
   VtmFsmRec* fsm = vtm::LoadFsm(path.c_str(), &error);
   if (!fsm) {
-    std::fprintf(stderr, "vtm info: %s: %s\n", path.c_str(), ErrorText(error).c_str());
+    std::fprintf(stderr, "vtm info: %s: %s\n", path.c_str(), LibraryMessage(error).c_str());
     return kExitFailure;
   }
   std::unique_ptr<VtmFsmRec, void (*)(VtmFsmRec*)> owner(fsm, vtm::FreeFsm);

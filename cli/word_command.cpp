@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "default_transducer.h"
+#include "library_message.h"
 #include "subcommands.h"
 #include "text_edges.h"
 #include "vtmrt.h"
@@ -29,11 +30,6 @@ const char* const kWordIoHelp =
     "1. A word with a \"[\" that opens no tag, in the modes that read tags, gets no "
     "result and a warning. Without -t the bundled English transducer is used.";
 
-std::string LibraryMessage(int code) {
-  char text[256] = {0};
-  if (vtm_error_message(code, text, sizeof text) < 0) return "error " + std::to_string(code);
-  return text;
-}
 
 // Loads a client dictionary entry file written in UTF-8. The library reads entry files
 // as raw bytes in the transducer's code page, so a file with non-ASCII text goes to the

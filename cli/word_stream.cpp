@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "library_message.h"
 #include "text_edges.h"
 
 namespace vtm::cli {
@@ -29,12 +30,6 @@ constexpr std::size_t kReadBytes = 1 << 16;
 constexpr std::size_t kLinesPerThread = 512;
 constexpr std::size_t kFirstResultBytes = 1 << 16;
 constexpr std::size_t kMaxResultBytes = 1 << 26;
-
-std::string LibraryMessage(int code) {
-  char text[256] = {0};
-  if (vtm_error_message(code, text, sizeof text) < 0) return "error " + std::to_string(code);
-  return text;
-}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
