@@ -3,14 +3,17 @@
 // line, in the transducer's order. The results come page by page through a fixed-size
 // output buffer and the library's continuation, so any number of them passes through
 // --page bytes of memory (a page too small for a single word is doubled for it).
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "default_transducer.h"
 #include "library_message.h"
+#include "line_reader.h"
 #include "subcommands.h"
 #include "text_edges.h"
 #include "vtmrt.h"
@@ -96,31 +99,61 @@ int RunComplete(const CompleteArgs& args) {
   std::unique_ptr<VtmLookupBufferRec, void (*)(VtmLookupBuffer)> buffer_owner(buffer,
                                                                               vtmFreeLookupBuffer);
   std::vector<char> page(static_cast<std::size_t>(args.page));
-  std::string line, fragment, out;
+  std::string fragment, out;
   int status = kExitOk;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t where = 0;
-    if (Utf8ToCodePage(line, &fragment, &where) != EdgeStatus::kOk) {
-      std::fprintf(stderr, "vtm complete: '%s': not UTF-8 text in code page 1252\n", line.c_str());
-      status = kExitFailure;
-      continue;
+  // Problems with one line are reported by line number (the line itself may be huge or
+  // binary) and the line is skipped.
+  auto reject = [&status](std::size_t line_no, const std::string& why) {
+    std::fprintf(stderr, "vtm complete: stdin:%zu: %s\n", line_no, why.c_str());
+    status = kExitFailure;
+  };
+  LineReader reader(0);
+  std::vector<std::string_view> lines;
+  std::vector<std::size_t> too_long;
+  std::size_t line_no = 0;
+  while (reader.Next(&lines, &too_long)) {
+    std::size_t skip = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ++line_no;
+      if (skip < too_long.size() && too_long[skip] == i) {
+        ++skip;
+        reject(line_no, "line longer than 1 MiB, skipped");
+        continue;
+      }
+      std::string_view line = lines[i];
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      // The library reads a fragment up to its first NUL: cutting it there would list
+      // the words of a shorter fragment.
+      if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos) {
+        reject(line_no, "a NUL byte at byte " + std::to_string(nul + 1) + ", skipped");
+        continue;
+      }
+      std::size_t where = 0;
+      if (const EdgeStatus edge = Utf8ToCodePage(line, &fragment, &where);
+          edge != EdgeStatus::kOk) {
+        reject(line_no, edge == EdgeStatus::kInvalidUtf8
+                            ? "invalid UTF-8 at byte " + std::to_string(where + 1)
+                            : "character at byte " + std::to_string(where + 1) +
+                                  " is not in Windows code page 1252");
+        continue;
+      }
+      const int r = CompleteOne(fragment, args, buffer, fsm, page, out);
+      if (r == VTM_ERR_CHAR_NOT_IN_ALPHABET) continue;  // no word holds such a fragment
+      if (r == VTM_ERR_INVALID_FUNCTION) {
+        std::fprintf(stderr, "vtm complete: %s has no expansion function (1)\n", path.c_str());
+        return kExitFailure;
+      }
+      if (r == kLimitReached) {
+        reject(line_no, "more than " + std::to_string(args.limit) +
+                            " words; the listing was cut (--limit)");
+      } else if (r < 0) {
+        reject(line_no, LibraryMessage(r));
+      }
     }
-    const int r = CompleteOne(fragment, args, buffer, fsm, page, out);
-    if (r == VTM_ERR_CHAR_NOT_IN_ALPHABET) continue;  // no word holds such a fragment
-    if (r == VTM_ERR_INVALID_FUNCTION) {
-      std::fprintf(stderr, "vtm complete: %s has no expansion function (1)\n", path.c_str());
-      return kExitFailure;
-    }
-    if (r == kLimitReached) {
-      std::fprintf(stderr,
-                   "vtm complete: '%s': more than %lld words; the listing was cut (--limit)\n",
-                   line.c_str(), args.limit);
-      status = kExitFailure;
-    } else if (r < 0) {
-      std::fprintf(stderr, "vtm complete: '%s': %s\n", line.c_str(), LibraryMessage(r).c_str());
-      status = kExitFailure;
-    }
+  }
+  if (reader.failed()) {
+    std::fprintf(stderr, "vtm complete: stdin: read error: %s\n", std::strerror(errno));
+    return kExitFailure;
   }
   return status;
 }

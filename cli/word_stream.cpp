@@ -1,13 +1,9 @@
-// Line reading, per-word lookup and ordered output for `vtm lookup` and `vtm generate`.
-//
-// Input is read with read(2) in large pieces, and more is taken while poll(2) says it is
-// already there, so that a file or a full pipe goes in batches of up to 64 KiB while an
-// interactive user gets each answer as soon as the line is typed. The complete lines of a
-// batch are cut into one contiguous slice per thread; every thread writes its words'
-// output into its own string, and the strings are written in slice order.
+// Per-word lookup and ordered output for `vtm lookup` and `vtm generate`. Input comes in
+// batches of complete lines (line_reader.h); the lines of a batch are cut into one
+// contiguous slice per thread; every thread writes its words' output into its own
+// string, and the strings are written in slice order.
 #include "word_stream.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,13 +15,12 @@
 #include <vector>
 
 #include "library_message.h"
+#include "line_reader.h"
 #include "text_edges.h"
 
 namespace vtm::cli {
 namespace {
 
-// Small enough that a batch's output (about ten times its input) stays in the cache.
-constexpr std::size_t kReadBytes = 1 << 16;
 // Below this many lines a batch is not worth a thread start.
 constexpr std::size_t kLinesPerThread = 512;
 constexpr std::size_t kFirstResultBytes = 1 << 16;
@@ -154,99 +149,6 @@ class WordWorker {
   std::size_t results_size_ = kFirstResultBytes;
   std::string word_;
   std::string scratch_;
-};
-
-// Reads the input in batches of complete lines.
-class LineReader {
- public:
-  explicit LineReader(int fd) : fd_(fd), chunk_(new char[kReadBytes]) {}
-
-  // Fills *lines with the next batch of complete lines (without their LF). Returns false
-  // at the end of the input. Lines over the limit are not stored; their numbers, relative
-  // to the batch's first line, go to *too_long as empty placeholders in *lines.
-  bool Next(std::vector<std::string_view>* lines, std::vector<std::size_t>* too_long) {
-    lines->clear();
-    too_long->clear();
-    // Keep the unfinished line of the previous batch.
-    buffer_.erase(0, consumed_);
-    consumed_ = 0;
-    while (lines->empty() && too_long->empty()) {
-      if (at_end_) {
-        if (buffer_.empty() && !skipping_) return false;
-        if (skipping_) {
-          too_long->push_back(0);
-          lines->emplace_back();
-          skipping_ = false;
-        } else {
-          lines->emplace_back(buffer_);
-          consumed_ = buffer_.size();
-        }
-        return true;
-      }
-      if (!Fill()) at_end_ = true;
-      Split(lines, too_long);
-    }
-    return true;
-  }
-
-  bool failed() const { return failed_; }
-
- private:
-  // Reads what is available, up to kReadBytes, blocking only for the first piece.
-  bool Fill() {
-    std::size_t got = 0;
-    bool first = true;
-    while (got < kReadBytes) {
-      if (!first) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) break;
-      }
-      ssize_t n = ::read(fd_, chunk_.get(), kReadBytes - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) failed_ = true;
-      if (n <= 0) return false;
-      buffer_.append(chunk_.get(), static_cast<std::size_t>(n));
-      got += static_cast<std::size_t>(n);
-      first = false;
-    }
-    return true;
-  }
-
-  void Split(std::vector<std::string_view>* lines, std::vector<std::size_t>* too_long) {
-    std::size_t start = 0;
-    for (;;) {
-      const char* nl = static_cast<const char*>(
-          std::memchr(buffer_.data() + start, '\n', buffer_.size() - start));
-      if (!nl) break;
-      std::size_t end = static_cast<std::size_t>(nl - buffer_.data());
-      if (skipping_ || end - start > kMaxLineBytes + 1) {
-        too_long->push_back(lines->size());
-        lines->emplace_back();
-        skipping_ = false;
-      } else {
-        lines->emplace_back(buffer_.data() + start, end - start);
-      }
-      start = end + 1;
-    }
-    // An unfinished line that is already too long is dropped as it arrives.
-    if (skipping_ || buffer_.size() - start > kMaxLineBytes + 1) {
-      skipping_ = true;
-      start = buffer_.size();
-    }
-    if (lines->empty() && too_long->empty()) {
-      buffer_.erase(0, start);
-    } else {
-      consumed_ = start;
-    }
-  }
-
-  int fd_;
-  std::unique_ptr<char[]> chunk_;  // uninitialized, see WordWorker
-  std::string buffer_;
-  std::size_t consumed_ = 0;
-  bool at_end_ = false;
-  bool skipping_ = false;
-  bool failed_ = false;
 };
 
 struct Slice {

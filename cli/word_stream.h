@@ -9,9 +9,6 @@
 
 namespace vtm::cli {
 
-// Lines longer than this are reported and skipped, without being read into memory whole.
-inline constexpr std::size_t kMaxLineBytes = 1 << 20;
-
 struct WordTask {
   const char* command = "lookup";  // subcommand name, for messages
   VtmFsm fsm = nullptr;            // shared by every thread; only read

@@ -29,5 +29,22 @@ grep -qF "has no expansion function" "$work/stderr" || fail "message for a missi
 expect "missing file" 1 "" "$vtm" complete -t "$work/none.vtm" <<< "a"
 expect "bad page" 2 "" complete --page 1 <<< "a"
 
+# Hostile input: a line over 1 MiB is reported by number and skipped without being held
+# or echoed; a NUL is reported, not taken as the fragment's end (which would list every
+# word); invalid UTF-8 is reported as vtm lookup reports it. The other lines are served.
+four=$(printf 'house\nhouse\nhouses\nhouses')
+expect "long line" 1 "$four" bash -c "{ head -c 2000000 /dev/zero | tr '\\0' a; printf '\\nhous\\n'; } |
+  \"\$0\" complete -t \"\$1\"" "$vtm" "$mini"
+grep -qx "vtm complete: stdin:1: line longer than 1 MiB, skipped" "$work/stderr" ||
+  fail "long line: message: $(head -c 300 "$work/stderr")"
+[ "$(wc -c <"$work/stderr")" -lt 200 ] || fail "long line: the line is echoed"
+complete_printf() { printf "$1" | complete; }  # bash strings cannot hold a NUL
+expect "NUL" 1 "$(printf 'houses\nhouses')" complete_printf '\0houses\nhouses\nhou\0\n'
+[ "$(grep -c "a NUL byte at byte 1, skipped" "$work/stderr")" -eq 1 ] &&
+  grep -q "stdin:3: a NUL byte at byte 4, skipped" "$work/stderr" || fail "NUL: messages"
+expect "invalid UTF-8" 1 "$four" complete <<< $'ca\xff\nhous'
+grep -qx "vtm complete: stdin:1: invalid UTF-8 at byte 3" "$work/stderr" || fail "invalid UTF-8"
+expect "no final LF" 0 "$four" bash -c 'printf hous | "$0" complete -t "$1"' "$vtm" "$mini"
+
 if [ "$failures" -ne 0 ]; then echo "$failures failure(s)"; exit 1; fi
 echo "vtm complete: all checks passed"
