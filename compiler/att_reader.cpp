@@ -5,6 +5,8 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "quoted_text.h"
+
 namespace vtm::compiler {
 namespace {
 
@@ -51,6 +53,7 @@ class Parser {
   bool Line(std::string_view line, uint32_t number) {
     line_ = number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find('\0') != std::string_view::npos) return Fail("NUL byte in the text");
     if (line.find_first_not_of(" \t") == std::string_view::npos) return true;  // blank
     auto fields = SplitFields(line);
     switch (fields.size()) {
@@ -59,7 +62,7 @@ class Parser {
         uint32_t state;
         if (!State(fields[0], &state)) return false;
         if (fields.size() == 2 && !ParseWeight(fields[1]))
-          return Fail("final weight '" + std::string(fields[1]) + "' is not a number");
+          return Fail("final weight '" + QuotedText(fields[1]) + "' is not a number");
         out_->final[state] = 1;
         return true;
       }
@@ -72,7 +75,7 @@ class Parser {
         std::string_view out = fields.size() == 3 ? fields[2] : fields[3];
         if (in.empty() || out.empty()) return Fail("empty symbol field");
         if (fields.size() == 5 && !ParseWeight(fields[4]))
-          return Fail("arc weight '" + std::string(fields[4]) + "' is not a number");
+          return Fail("arc weight '" + QuotedText(fields[4]) + "' is not a number");
         out_->arcs.push_back({src, dst, Symbol(in), Symbol(out), line_});
         return true;
       }
@@ -91,9 +94,9 @@ class Parser {
     uint64_t number = 0;
     auto [ptr, ec] = std::from_chars(field.data(), field.data() + field.size(), number);
     if (field.empty() || ec != std::errc() || ptr != field.data() + field.size())
-      return Fail("state number '" + std::string(field) + "' is not a non-negative integer");
+      return Fail("state number '" + QuotedText(field) + "' is not a non-negative integer");
     if (number > kMaxStateNumber)
-      return Fail("state number " + std::string(field) + " is too large");
+      return Fail("state number " + QuotedText(field) + " is too large");
     auto [it, fresh] = states_.try_emplace(number, static_cast<uint32_t>(out_->final.size()));
     if (fresh) {
       out_->final.push_back(0);
@@ -146,7 +149,6 @@ bool ReadAtt(std::string_view text, int section, AttTransducer* out, std::string
       continue;
     }
     if (section != 0 && current != section) continue;
-    if (line.find('\0') != std::string_view::npos) return parser.Fail("NUL byte in the text");
     if (!parser.Line(line, number)) return false;
     any = any || line.find_first_not_of(" \t\r") != std::string_view::npos;
   }

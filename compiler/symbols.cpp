@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cp1252.h"
+#include "quoted_text.h"
 
 namespace vtm::compiler {
 namespace {
@@ -31,9 +32,9 @@ SymbolStatus Flag(std::string_view text, Symbol* out, std::string* error) {
     return SymbolStatus::kOk;
   }
   if (op == 'U' || op == 'C') {
-    *error = "malformed flag diacritic '" + std::string(text) + "'";
+    *error = "malformed flag diacritic '" + QuotedText(text) + "'";
   } else {
-    *error = "flag diacritic '" + std::string(text) +
+    *error = "flag diacritic '" + QuotedText(text) +
              "' is not supported: only @U.feature.value@ and @C.feature@ can be compiled";
   }
   return SymbolStatus::kInvalid;
@@ -60,19 +61,19 @@ SymbolStatus ClassifySymbol(std::string_view text, Symbol* out, std::string* err
       text[1] >= 'A' && text[1] <= 'Z')
     return Flag(text, out, error);
   if (text.size() >= 4 && text.substr(0, 2) == "@_" && text.substr(text.size() - 2) == "_@") {
-    *error = "special symbol '" + std::string(text) + "' is not supported";
+    *error = "special symbol '" + QuotedText(text) + "' is not supported";
     return SymbolStatus::kInvalid;
   }
   std::size_t pos = 0;
   auto first = DecodeUtf8(text, &pos);
   if (!first) {
-    *error = "symbol '" + std::string(text) + "' is not valid UTF-8";
+    *error = "symbol '" + QuotedText(text) + "' is not valid UTF-8";
     return SymbolStatus::kInvalid;
   }
   if (pos == text.size()) {  // a single character
     auto byte = ToCp1252(*first);
     if (!byte) {
-      *error = "character " + CodePointText(*first) + " ('" + std::string(text) +
+      *error = "character " + CodePointText(*first) + " ('" + QuotedText(text) +
                "') has no Windows-1252 code";
       return SymbolStatus::kUnmappable;
     }
@@ -90,19 +91,19 @@ SymbolStatus ClassifySymbol(std::string_view text, Symbol* out, std::string* err
     name = text.substr(1, text.size() - 2);
   auto bytes = Utf8ToCp1252(name);
   if (!bytes) {
-    *error = "tag '" + std::string(text) +
+    *error = "tag '" + QuotedText(text) +
              "' is not valid UTF-8 or has characters outside "
              "Windows-1252";
     return SymbolStatus::kInvalid;
   }
   if (bytes->size() > kMaxTagName) {
-    *error = "tag name '" + std::string(name) + "' is longer than " + std::to_string(kMaxTagName) +
+    *error = "tag name '" + QuotedText(name) + "' is longer than " + std::to_string(kMaxTagName) +
              " bytes";
     return SymbolStatus::kInvalid;
   }
   for (unsigned char c : *bytes) {
     if (c == '[' || c == ']' || c < 0x20) {
-      *error = "tag name '" + std::string(name) +
+      *error = "tag name '" + QuotedText(name) +
                "' holds a bracket or control character and could not be written in text";
       return SymbolStatus::kInvalid;
     }

@@ -1,8 +1,10 @@
-// AT&T reading and symbol classification: accepted forms and line-numbered errors.
+// AT&T reading and symbol classification: accepted forms and line-numbered errors, with
+// input text quoted safely in them.
 #include <gtest/gtest.h>
 
 #include "compiler/att_reader.h"
 #include "compiler/cp1252.h"
+#include "compiler/quoted_text.h"
 #include "compiler/symbols.h"
 
 namespace vtm::compiler {
@@ -44,6 +46,69 @@ TEST(AttReader, BadLinesNameTheirLineNumber) {
   EXPECT_NE(ReadError("0\t1\ta\ta\n--\n0\n").find("line 2: the text holds several"),
             std::string::npos);
   EXPECT_EQ(ReadError("0\n--\n0\n", 3), "section 3 requested, the text holds 2");
+}
+
+TEST(AttReader, DamagedInputIsCountedFromOneAndQuotedSafely) {
+  using namespace std::string_literals;
+  EXPECT_EQ(ReadError("\0"s + "0\t1\ta\ta\n"), "line 1: NUL byte in the text");
+  EXPECT_EQ(ReadError("0\t1\ta\ta\n1\t2\tb\0\tb\n"s), "line 2: NUL byte in the text");
+  EXPECT_EQ(ReadError("0\t1\ta\ta\n\x1b[2J\x07\t1\ta\ta\n"),
+            "line 2: state number '\\x1B[2J\\x07' is not a non-negative integer");
+  EXPECT_EQ(ReadError("0\t1\ta\ta\t\xff\xfe\n"), "line 1: arc weight '\\xFF\\xFE' is not a number");
+  const std::string long_field(100000, 'x');
+  EXPECT_EQ(ReadError(long_field + "\t1\ta\ta\n"),
+            "line 1: state number '" + std::string(64, 'x') + "...' is not a non-negative integer");
+  Symbol symbol;
+  std::string e;
+  EXPECT_EQ(ClassifySymbol("\xC3\x1b", &symbol, &e), SymbolStatus::kInvalid);
+  EXPECT_EQ(e, "symbol '\\xC3\\x1B' is not valid UTF-8");
+}
+
+TEST(QuotedText, NoControlByteLeavesAndPrintableTextStays) {
+  // Every one- and two-byte text, and random longer ones: the quoted text holds no
+  // control byte, DEL or C1 control, and unquoting its \xNN escapes gives the input back.
+  auto unquote = [](const std::string& q) {
+    std::string out;
+    for (std::size_t i = 0; i < q.size(); ++i) {
+      if (q[i] == '\\' && i + 3 < q.size() && q[i + 1] == 'x') {
+        out += static_cast<char>(std::stoi(q.substr(i + 2, 2), nullptr, 16));
+        i += 3;
+      } else {
+        out += q[i];
+      }
+    }
+    return out;
+  };
+  auto safe = [](const std::string& q) {
+    for (std::size_t i = 0; i < q.size(); ++i) {
+      const auto b = static_cast<unsigned char>(q[i]);
+      if (b < 0x20 || b == 0x7F) return false;
+      if (b == 0xC2 && i + 1 < q.size() && static_cast<unsigned char>(q[i + 1]) < 0xA0)
+        return false;
+    }
+    return true;
+  };
+  int compared = 0;
+  std::vector<std::string> texts;
+  for (int a = 0; a < 256; ++a) {
+    texts.push_back(std::string(1, static_cast<char>(a)));
+    for (int b = 0; b < 256; ++b) texts.push_back({static_cast<char>(a), static_cast<char>(b)});
+  }
+  uint32_t seed = 7;
+  for (int k = 0; k < 2000; ++k) {
+    std::string t(1 + k % 60, ' ');
+    for (char& c : t) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    const std::string q = QuotedText(t);
+    ASSERT_TRUE(safe(q)) << q;
+    ASSERT_EQ(unquote(q), t) << q;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 256 + 65536 + 2000);
+  EXPECT_EQ(QuotedText("état <n> a-b"), "état <n> a-b");
+  EXPECT_EQ(QuotedText(std::string(65, 'y')), std::string(64, 'y') + "...");
 }
 
 TEST(AttReader, SectionsAreChosenByNumber) {
