@@ -4,11 +4,18 @@
 // committed state and readers never wait for writers. Writers take the write lock at the start
 // of their transaction (BEGIN IMMEDIATE) and wait for it up to a busy timeout, so concurrent
 // writers queue instead of failing. A file that is not an SQLite database, or is another
-// program's database, is refused untouched.
+// program's database, is refused untouched: what a file is, is decided through a read-only
+// connection before anything is written or the journal mode is switched. A process that
+// opened the store for writing closes it once more at exit without the no-checkpoint option,
+// so that the log is copied back and no -wal or -shm file is left behind.
+// Tested by tests/tools/instconf (store_reliability_test.sh, hostile_store_test.sh).
 #include "registry_database_linux.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 namespace corvane {
 namespace {
@@ -66,7 +73,100 @@ void MakeParentDirectory(const std::string& path) {
   mkdir(path.substr(0, slash).c_str(), 0755);
 }
 
+// What the database open on `db` is: SQLITE_OK for a registry store of this schema version
+// (*empty false) or a database without any object (*empty true), SQLITE_NOTADB for anything
+// else; other codes when it cannot be read.
+int Identify(sqlite3* db, bool* empty) {
+  *empty = false;
+  int64_t application_id = 0;
+  int rc = QueryInteger(db, "PRAGMA application_id", &application_id);
+  if (rc != SQLITE_OK) return rc;
+  if (application_id == kApplicationId) {
+    int64_t version = 0;
+    rc = QueryInteger(db, "PRAGMA user_version", &version);
+    if (rc != SQLITE_OK) return rc;
+    return version == kSchemaVersion ? SQLITE_OK : SQLITE_NOTADB;
+  }
+  if (application_id != 0) return SQLITE_NOTADB;
+  int64_t objects = 0;
+  rc = QueryInteger(db, "SELECT count(*) FROM sqlite_schema", &objects);
+  if (rc != SQLITE_OK) return rc;
+  if (objects != 0) return SQLITE_NOTADB;  // someone else's database
+  *empty = true;
+  return SQLITE_OK;
+}
+
+// Opens `path` read-only and configured for untrusted files. A store in WAL mode whose
+// directory this process cannot write has no -shm file to share: it is then read as an
+// immutable file (without locks), which is all a reader without write access can do.
+int OpenReadOnly(const std::string& path, sqlite3** db) {
+  int rc = sqlite3_open_v2(path.c_str(), db, SQLITE_OPEN_READONLY, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_extended_result_codes(*db, 1);
+    sqlite3_busy_timeout(*db, kBusyTimeoutMs);
+    sqlite3_db_config(*db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    rc = sqlite3_exec(*db, "PRAGMA trusted_schema=OFF; SELECT count(*) FROM sqlite_schema", nullptr,
+                      nullptr, nullptr);
+  }
+  const int primary = rc & 0xff;
+  if ((primary != SQLITE_CANTOPEN && primary != SQLITE_READONLY) ||
+      access(path.c_str(), R_OK) != 0) {
+    return rc;
+  }
+  sqlite3_close(*db);
+  *db = nullptr;
+  char* uri = sqlite3_mprintf("file:%s?immutable=1", path.c_str());
+  if (uri == nullptr) return SQLITE_NOMEM;
+  rc = sqlite3_open_v2(uri, db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  sqlite3_free(uri);
+  if (rc != SQLITE_OK) return rc;
+  sqlite3_extended_result_codes(*db, 1);
+  sqlite3_db_config(*db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  return sqlite3_exec(*db, "PRAGMA trusted_schema=OFF", nullptr, nullptr, nullptr);
+}
+
+// The existing file at `path`, looked at through a read-only connection: SQLITE_OK when it
+// is missing, empty or a registry store; SQLITE_NOTADB when it is anything else.
+int CheckExistingFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0)) return SQLITE_OK;
+  sqlite3* db = nullptr;
+  int rc = OpenReadOnly(path, &db);
+  bool empty = false;
+  if (rc == SQLITE_OK) rc = Identify(db, &empty);
+  sqlite3_close(db);
+  return rc;
+}
+
+// The store written by this process, closed once more at exit (see the file comment).
+std::string& WrittenStore() {
+  static std::string path;
+  return path;
+}
+
+void CloseWrittenStore() {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(WrittenStore().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Reading opens the log; the close of the last connection copies it back and removes it.
+    sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(db);
+}
+
+void CloseAtExit(const std::string& path) {
+  if (!WrittenStore().empty()) return;
+  WrittenStore() = path;
+  std::atexit(CloseWrittenStore);
+}
+
 }  // namespace
+
+bool IsNotWritableResult(int result) {
+  const int primary = result & 0xff;
+  return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM ||
+         primary == SQLITE_AUTH;
+}
 
 bool IsBusyResult(int result) {
   const int primary = result & 0xff;
@@ -84,9 +184,15 @@ int RegistryDatabase::Execute(const char* sql) {
 }
 
 int RegistryDatabase::Begin(const std::string& path) {
-  MakeParentDirectory(path);
-  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc = CheckExistingFile(path);
   if (rc != SQLITE_OK) return rc;
+  MakeParentDirectory(path);
+  rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  // A file that is there but may not be written is opened read-only by SQLite: say so now,
+  // before any pragma.
+  if (sqlite3_db_readonly(db_, "main") == 1) return SQLITE_READONLY;
+  CloseAtExit(path);
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   // The file may come from anywhere: no schema-defined code gets to run with privileges.
@@ -104,21 +210,20 @@ int RegistryDatabase::Begin(const std::string& path) {
   return EnsureSchema();
 }
 
+int RegistryDatabase::BeginRead(const std::string& path) {
+  int rc = OpenReadOnly(path, &db_);
+  if (rc != SQLITE_OK) return rc;
+  if ((rc = Execute("BEGIN")) != SQLITE_OK) return rc;
+  in_transaction_ = true;
+  bool empty = false;
+  return Identify(db_, &empty);
+}
+
 int RegistryDatabase::EnsureSchema() {
-  int64_t application_id = 0;
-  int rc = QueryInteger(db_, "PRAGMA application_id", &application_id);
-  if (rc != SQLITE_OK) return rc;
-  if (application_id == kApplicationId) {
-    int64_t version = 0;
-    rc = QueryInteger(db_, "PRAGMA user_version", &version);
-    if (rc != SQLITE_OK) return rc;
-    return version == kSchemaVersion ? SQLITE_OK : SQLITE_NOTADB;
-  }
-  if (application_id != 0) return SQLITE_NOTADB;
-  int64_t objects = 0;
-  rc = QueryInteger(db_, "SELECT count(*) FROM sqlite_schema", &objects);
-  if (rc != SQLITE_OK) return rc;
-  if (objects != 0) return SQLITE_NOTADB;  // someone else's database
+  // Checked again under the write lock: the file may have changed since it was looked at.
+  bool empty = false;
+  int rc = Identify(db_, &empty);
+  if (rc != SQLITE_OK || !empty) return rc;
   if ((rc = Execute(kSchema)) != SQLITE_OK) return rc;
   const std::string stamp = "PRAGMA application_id=" + std::to_string(kApplicationId) +
                             "; PRAGMA user_version=" + std::to_string(kSchemaVersion);

@@ -23,8 +23,13 @@ class RegistryDatabase {
   ~RegistryDatabase();  // rolls back a transaction that was not committed
 
   // Opens the store at `path` (creating the file and its directory when missing), checks that
-  // it is a registry store (or makes an empty file one) and begins a write transaction.
+  // it is a registry store (or makes an empty file one) and begins a write transaction. What an
+  // existing file is, is checked first through a read-only connection: a file that is refused
+  // (SQLITE_NOTADB) is never changed, not even its journal mode.
   int Begin(const std::string& path);
+  // Opens an existing store for reading only, when the caller may read but not write it (a
+  // read-only directory, another user's file). Nothing is created or changed.
+  int BeginRead(const std::string& path);
   int Commit();
 
   // Finds the key `name` under `parent`, creating it when missing.
@@ -46,5 +51,9 @@ class RegistryDatabase {
 
 // True for the result codes that mean another connection holds a lock for now.
 bool IsBusyResult(int result);
+
+// True for the result codes that mean the store cannot be written by this process (no
+// permission, a read-only file system or directory) although it may be readable.
+bool IsNotWritableResult(int result);
 
 }  // namespace corvane

@@ -2,8 +2,9 @@
 // the key SOFTWARE\Meridane\CorvaneServer\<n> (n the instance number in decimal).
 //
 // Every operation walks the key path itself and creates the product key
-// SOFTWARE\Meridane\CorvaneServer on the way, the get operations included. Set operations report
-// nothing; get operations fold every failure into their 0 result.
+// SOFTWARE\Meridane\CorvaneServer on the way, the get operations included (unless the store may
+// be read but not written). A set that fails prints why on stderr, naming the store; get
+// operations fold every failure into their 0 result.
 #pragma once
 
 #include <cstddef>

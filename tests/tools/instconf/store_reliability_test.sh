@@ -66,13 +66,19 @@ for i in $(seq $rounds); do
 done
 [ "$dir_before" != "0 " ] || fail "no killed writer got as far as storing"
 
-# A store file that is not a database: reads are empty, writes are lost silently, file kept.
+# A store file that is not a database: reads are empty, writes fail with a message naming the
+# store and the reason, file kept.
 export CORVANE_REGISTRY="$scratch/not-a-database"
 printf 'port=8080\ndata_dir=/srv\n%.0s' $(seq 100) >"$CORVANE_REGISTRY"
 cp "$CORVANE_REGISTRY" "$scratch/original"
 run "$instconf" -setdir /new -port 8080 -gpf on
+refused="in the registry store $CORVANE_REGISTRY: not a registry store (another program's database, or no database); left unchanged"
 expect "not a database: set" 1 \
-  $'Old data dir[0] is: \nNew data dir[0] is: \nsetting port[0] to 8080\nsetting gpf flag to on\n' ""
+  $'Old data dir[0] is: \nNew data dir[0] is: \nsetting port[0] to 8080\nsetting gpf flag to on\n' \
+  "instconf: cannot store \"data_dir\" of instance 0 $refused
+instconf: cannot store \"port\" of instance 0 $refused
+instconf: cannot store \"gpf\" of instance 0 $refused
+"
 run "$instconf"
 expect "not a database: list" 1 "" ""
 cmp -s "$CORVANE_REGISTRY" "$scratch/original" || fail "not a database: file was changed"
@@ -81,7 +87,9 @@ cmp -s "$CORVANE_REGISTRY" "$scratch/original" || fail "not a database: file was
 export CORVANE_REGISTRY="$scratch/other.db"
 sqlite3 "$CORVANE_REGISTRY" "CREATE TABLE settings(name, value); INSERT INTO settings VALUES('a', 1)"
 run "$instconf" -setdir /new
-expect "foreign database: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' ""
+expect "foreign database: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' \
+  "instconf: cannot store \"data_dir\" of instance 0 in the registry store $CORVANE_REGISTRY: not a registry store (another program's database, or no database); left unchanged
+"
 same "foreign database untouched" "settings" \
   "$(sqlite3 "$CORVANE_REGISTRY" "SELECT group_concat(name) FROM sqlite_schema")"
 
@@ -89,7 +97,9 @@ same "foreign database untouched" "settings" \
 # read permission.
 export CORVANE_REGISTRY="$scratch"
 run "$instconf" -setdir /new
-expect "store is a directory: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' ""
+expect "store is a directory: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' \
+  "instconf: cannot store \"data_dir\" of instance 0 in the registry store $CORVANE_REGISTRY: it is a directory
+"
 run "$instconf"
 expect "store is a directory: list" 1 "" ""
 if [ "$(id -u)" -ne 0 ]; then
@@ -97,7 +107,9 @@ if [ "$(id -u)" -ne 0 ]; then
   "$instconf" -setdir /old >/dev/null
   chmod 000 "$CORVANE_REGISTRY" "$scratch/locked"
   run "$instconf" -setdir /new
-  expect "unreadable store: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' ""
+  expect "unreadable store: set" 1 $'Old data dir[0] is: \nNew data dir[0] is: \n' \
+    "instconf: cannot store \"data_dir\" of instance 0 in the registry store $CORVANE_REGISTRY: Permission denied
+"
   chmod 755 "$scratch/locked"
 fi
 
