@@ -52,7 +52,7 @@ class RuleBuilder {
  public:
   RuleBuilder(const std::vector<ChunkStage>& stages, uint32_t stage, uint32_t rule,
               const std::vector<std::string>& tags, const ChunkSymbols& symbols)
-      : stages_(stages), stage_(stage), rule_(stages[stage].rules[rule]), symbols_(symbols) {
+      : stage_(stage), rule_(stages[stage].rules[rule]), symbols_(symbols) {
     for (const std::string& t : rule_.tests) tests_.emplace_back("<(" + t + ")>");
     // Tag classes: tags that pass the same tests behave alike.
     std::map<std::vector<bool>, int> classes;
@@ -209,7 +209,6 @@ class RuleBuilder {
     });
   }
 
-  const std::vector<ChunkStage>& stages_;
   uint32_t stage_;
   const ChunkRule& rule_;
   ChunkSymbols symbols_;
