@@ -1,28 +1,85 @@
 #!/usr/bin/env bash
-# Bounded fuzz run of the transducer loader (libFuzzer, ASan, UBSan). Builds the target
-# from the library sources with clang++-14, writes a seed corpus with the transducer
-# file writer, and fuzzes for FUZZ_LOAD_SECONDS (default 45) seconds. Fails on any
-# crash, leak or broken loader invariant.
+# Fuzz stage: builds the `fuzz` preset once (clang 14, libFuzzer, ASan + UBSan; the library
+# compiled once for every target) and runs each fuzz target of tests/fuzz for FUZZ_SECONDS
+# (default 15) seconds on its committed corpus tests/fuzz/corpus/<target>/, as many at a
+# time as there are cores. New inputs go to build/fuzz/run, never into the repository.
+# Fails on any crash, leak, timeout or broken invariant; prints each target's executions
+# and the stage's wall time. Runtime files: the tagger targets' class transducer and model
+# come from the seed maker; the grouper target reads the English grouper of the release
+# build ($VTM_BUILD_DIR, default build/release), which it builds when missing.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-seconds=${FUZZ_LOAD_SECONDS:-45}
-work=build/fuzz_load
-mkdir -p "$work/corpus"
-# Every input goes through a file: keep those writes in memory when possible.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then tmp=$(mktemp -d /dev/shm/fuzz_load.XXXXXX)
-else tmp=$(mktemp -d "$work/tmp.XXXXXX"); fi
-trap 'rm -rf "$tmp"' EXIT
+started=$SECONDS
+seconds=${FUZZ_SECONDS:-15}
+jobs=$(nproc)
+release=${VTM_BUILD_DIR:-build/release}
+bin=build/fuzz/tests/fuzz
+run=build/fuzz/run
+corpora=tests/fuzz/corpus
 
-# The whole library goes in, so the target can grow to any operation on a transducer.
-clang++-14 -std=c++20 -O1 -g -Wall -Wextra \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -Iinclude -Ilib lib/*/*.cpp tests/fuzz/fuzz_load.cpp \
-  -o "$work/fuzz_load"
-clang++-14 -std=c++20 -O1 -Wall -Wextra -I. -Ilib compiler/file_writer.cpp \
-  tests/fuzz/fuzz_load_seeds.cpp -o "$work/fuzz_load_seeds"
-"$work/fuzz_load_seeds" "$work/corpus"
+cmake --preset fuzz >/dev/null
+mkdir -p "$run"
+cmake --build --preset fuzz -j"$jobs" >"$run/build.log" 2>&1 ||
+  { tail -40 "$run/build.log"; echo "fuzz: FAILED: the fuzz preset does not build"; exit 1; }
+echo "fuzz: built in $((SECONDS - started)) s"
 
-TMPDIR="$tmp" "$work/fuzz_load" -max_total_time="$seconds" -max_len=8192 \
-  -artifact_prefix="$work/" -print_final_stats=0 "$work/corpus" 2>"$work/log" ||
-  { tail -50 "$work/log"; exit 1; }
-echo "fuzz_load: $(grep '^Done' "$work/log" || true)"
+grouper=$release/share/vtmrt/english-chunks.vtm
+if [ ! -f "$grouper" ]; then
+  cmake --build "$release" --target english_chunks >"$run/grouper.log" 2>&1 ||
+    { tail -20 "$run/grouper.log"; echo "fuzz: FAILED: the English grouper cannot be built"; exit 1; }
+fi
+rm -rf "$run/tagger"
+"$bin/fuzz_tagger_seeds" "$run/tagger"
+export VTM_FUZZ_GROUPER=$grouper
+export FUZZ_TAGGER_FSM=$run/tagger/class.vtm FUZZ_TAGGER_MODEL=$run/tagger/good.model
+
+# Scratch files of the targets that load from a path: in memory when possible.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then scratch=$(mktemp -d /dev/shm/vtm_fuzz.XXXXXX)
+else scratch=$(mktemp -d "$run/tmp.XXXXXX"); fi
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+
+# target max_len
+targets=(
+  "fuzz_load 8192"
+  "fuzz_dict_entries 4096"
+  "fuzz_group 2048"
+  "fuzz_tagger_model 4096"
+  "fuzz_tag_sentence 512"
+  "fuzz_tokenize 2048"
+)
+
+# fuzz TARGET MAX_LEN: one bounded run; new inputs go to the run folder, the committed
+# corpus is only read.
+fuzz() {
+  local target=$1 max_len=$2
+  [ -d "$corpora/$target" ] || { echo "no corpus $corpora/$target" >"$run/$target.log"; return 1; }
+  rm -rf "${run:?}/$target" && mkdir -p "$run/$target"
+  "$bin/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+    -artifact_prefix="$run/$target-" -print_final_stats=1 \
+    "$run/$target" "$corpora/$target" >"$run/$target.log" 2>&1
+}
+
+# `jobs` runs at a time; each leaves its exit status in <target>.status.
+for entry in "${targets[@]}"; do
+  read -r target max_len <<<"$entry"
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  rm -f "$run/$target.status"
+  { status=0; fuzz "$target" "$max_len" </dev/null || status=$?; echo "$status" >"$run/$target.status"; } &
+done
+wait
+
+failed=0
+for entry in "${targets[@]}"; do
+  read -r target _ <<<"$entry"
+  if [ "$(cat "$run/$target.status" 2>/dev/null)" = 0 ]; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/$target.log")
+    echo "fuzz: $target: ${runs:-?} executions in $seconds s"
+  else
+    tail -50 "$run/$target.log"
+    echo "fuzz: $target: FAILED (log $run/$target.log)"
+    failed=1
+  fi
+done
+echo "-- fuzz: $((SECONDS - started)) s"
+exit "$failed"

@@ -1,7 +1,7 @@
 // libFuzzer target of vtm_group: random tag sequences over a grouping transducer's own
 // tags (and blank, multi-word-continuation and bracket-label tags), with small record
 // capacities and name areas, every flag combination. Checks the records' invariants.
-// The transducer comes from $VTM_FUZZ_GROUPER (scripts/test.d/fuzz_group.sh).
+// The transducer comes from $VTM_FUZZ_GROUPER (scripts/test.d/fuzz.sh).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
