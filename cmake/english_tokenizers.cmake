@@ -24,8 +24,9 @@ if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
       OUTPUT ${out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/english ${VTM_SHARE_DIR}
       COMMAND ${VTM_FOMA} -q -e "source ${name}.foma" -e "write att ${att}" -s
-      # The five bytes code page 1252 leaves undefined have no character: their arcs go.
-      COMMAND $<TARGET_FILE:vtm> build -q --drop-unmappable --date 2026-01-01
+      # Every byte 0x21-0xFF is in the alphabet (the five that code page 1252 leaves
+      # undefined named by their C1 controls), so no arc may be dropped.
+      COMMAND $<TARGET_FILE:vtm> build -q --date 2026-01-01
               --copyright "English tokenizer (${name})" --tokenizing ${att} -o ${out}
       WORKING_DIRECTORY ${VTM_TOKENIZER_DIR}
       DEPENDS vtm ${VTM_TOKENIZER_DIR}/${name}.foma ${sources}

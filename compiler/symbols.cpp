@@ -72,6 +72,12 @@ SymbolStatus ClassifySymbol(std::string_view text, Symbol* out, std::string* err
   }
   if (pos == text.size()) {  // a single character
     auto byte = ToCp1252(*first);
+    // The five bytes code page 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) are
+    // named by the C1 control of the same value, which is how FromCp1252 reads them: a
+    // transducer can then hold every byte a caller may pass.
+    if (!byte && *first >= 0x80 && *first <= 0x9F &&
+        FromCp1252(static_cast<unsigned char>(*first)) == *first)
+      byte = static_cast<unsigned char>(*first);
     if (!byte) {
       *error = "character " + CodePointText(*first) + " ('" + QuotedText(text) +
                "') has no Windows-1252 code";

@@ -151,6 +151,30 @@ TEST(Symbols, ClassifiesCharactersTagsReservedNamesAndFlags) {
   EXPECT_EQ(s.flag_op, 'C');
 }
 
+TEST(Symbols, EveryByteAboveSpaceHasACharacterSymbol) {
+  // Each byte 0x21-0xFF, written as the character Cp1252ToUtf8 gives it (the five
+  // undefined bytes as C1 controls), reads back as that byte; the C1 controls of the
+  // defined bytes 0x80-0x9F (0x80 is the euro sign) stay unmappable.
+  Symbol s;
+  std::string e;
+  int read = 0, refused = 0;
+  for (int b = 0x21; b <= 0xFF; ++b) {
+    const std::string text = Cp1252ToUtf8(std::string(1, static_cast<char>(b)));
+    ASSERT_EQ(ClassifySymbol(text, &s, &e), SymbolStatus::kOk) << b;
+    EXPECT_EQ(s.kind, SymbolKind::kChar);
+    EXPECT_EQ(s.byte, b);
+    ++read;
+  }
+  for (char32_t cp = 0x80; cp <= 0x9F; ++cp) {
+    if (FromCp1252(static_cast<unsigned char>(cp)) == cp) continue;
+    const std::string text{static_cast<char>(0xC2), static_cast<char>(cp)};
+    EXPECT_EQ(ClassifySymbol(text, &s, &e), SymbolStatus::kUnmappable) << int(cp);
+    ++refused;
+  }
+  EXPECT_EQ(read, 223);
+  EXPECT_EQ(refused, 27);
+}
+
 TEST(Symbols, RefusesWhatCannotBeCoded) {
   Symbol s;
   std::string e;
