@@ -63,12 +63,52 @@ EdgeStatus Utf8ToCodePage(std::string_view text, std::string* out, std::size_t* 
   return EdgeStatus::kOk;
 }
 
+namespace {
+
+// The UTF-8 form of each cp1252 byte (at most 3 bytes: every character is in the BMP).
+struct Utf8Forms {
+  unsigned char length[256];
+  char bytes[256][3];
+  Utf8Forms() {
+    for (int b = 0; b < 256; ++b) {
+      std::string s;
+      AppendUtf8(compiler::FromCp1252(static_cast<unsigned char>(b)), &s);
+      length[b] = static_cast<unsigned char>(s.size());
+      std::memcpy(bytes[b], s.data(), s.size());
+    }
+  }
+};
+
+const Utf8Forms& Forms() {
+  static const Utf8Forms forms;
+  return forms;
+}
+
+}  // namespace
+
+char* WriteCodePageAsUtf8(std::string_view bytes, char* out) {
+  const Utf8Forms& forms = Forms();
+  for (char c : bytes) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      *out++ = c;
+    } else {
+      std::memcpy(out, forms.bytes[b], 3);
+      out += forms.length[b];
+    }
+  }
+  return out;
+}
+
 void AppendCodePageAsUtf8(std::string_view bytes, std::string* out) {
   if (IsAscii(bytes)) {
     out->append(bytes);
     return;
   }
-  for (char c : bytes) AppendUtf8(compiler::FromCp1252(static_cast<unsigned char>(c)), out);
+  const std::size_t old = out->size();
+  out->resize(old + 3 * bytes.size());
+  char* end = WriteCodePageAsUtf8(bytes, out->data() + old);
+  out->resize(static_cast<std::size_t>(end - out->data()));
 }
 
 void AppendSanitizedUtf8(std::string_view text, std::string* out) {

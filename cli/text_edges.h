@@ -19,6 +19,9 @@ EdgeStatus Utf8ToCodePage(std::string_view text, std::string* out, std::size_t* 
 
 // Appends the UTF-8 form of cp1252 `bytes` to *out.
 void AppendCodePageAsUtf8(std::string_view bytes, std::string* out);
+// Writes the UTF-8 form of cp1252 `bytes` at `out`, which has room for 3 bytes per
+// byte; returns the end of what was written.
+char* WriteCodePageAsUtf8(std::string_view bytes, char* out);
 
 // Appends `text` to *out with every malformed UTF-8 sequence replaced by U+FFFD, so that
 // a rejected input line can still be echoed inside JSON.

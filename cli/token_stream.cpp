@@ -60,19 +60,34 @@ class Stream {
   void Print(const VtmToken* records, int count);
   void PrintSentenceToken(const VtmToken& t, const std::string& text);
   void EndSentence();
+  void PrintTsv(const VtmToken& t);
   void Consume(std::size_t bytes);
   void SkipLongToken();
   bool Flush();
-  uint64_t Utf8Offset(std::size_t i) const { return map_[i]; }
+  void Append(const char* bytes, std::size_t n, uint64_t raw, uint64_t raw_length);
+  uint64_t Extra(std::size_t i) const;
+  uint64_t LastExtra() const { return shifts_.empty() ? 0 : shifts_.back().extra; }
+  void SetExtra(std::size_t at, uint64_t extra);
+  uint64_t Utf8Offset(std::size_t i) const { return base_ + i + Extra(i); }
 
   const TokenTask& task_;
   int fd_;
   const std::string& name_;
-  std::string carry_;          // raw bytes of an incomplete UTF-8 sequence
-  uint64_t raw_offset_ = 0;    // UTF-8 offset of the next raw byte read
-  std::string pending_;        // cp1252 text not yet tokenized
-  std::vector<uint64_t> map_;  // UTF-8 offset of each pending byte, and one past the end
-  bool skipping_ = false;      // dropping the rest of an overlong token
+  std::string carry_;        // raw bytes of an incomplete UTF-8 sequence
+  uint64_t raw_offset_ = 0;  // UTF-8 offset of the next raw byte read
+  std::string pending_;      // cp1252 text not yet tokenized
+  // Where pending bytes came from: byte i of pending_ (and i == its size: the end) is at
+  // UTF-8 offset base_ + i + extra, with the extra of the last shift at or before i (0
+  // without one). A shift follows each character of several UTF-8 bytes and each run of
+  // input dropped, so plain ASCII text needs none.
+  struct Shift {
+    std::size_t at;
+    uint64_t extra;
+  };
+  uint64_t base_ = 0;
+  std::vector<Shift> shifts_;
+  mutable std::size_t cursor_ = 0;  // see Extra
+  bool skipping_ = false;           // dropping the rest of an overlong token
   std::vector<VtmToken> records_;
   std::vector<char> strings_;
   std::string out_;
@@ -82,6 +97,33 @@ class Stream {
   std::size_t invalid_ = 0, unmappable_ = 0;
   int status_ = 0;
 };
+
+uint64_t Stream::Extra(std::size_t i) const {
+  // Tokens are printed in order, so the shift found last is a good start: the cursor
+  // moves a little forward each time (back only when asked for an earlier byte).
+  std::size_t& k = cursor_;  // shifts_[0, k) lie at or before the byte asked for last
+  if (k > shifts_.size()) k = shifts_.size();
+  while (k > 0 && shifts_[k - 1].at > i) --k;
+  while (k < shifts_.size() && shifts_[k].at <= i) ++k;
+  return k == 0 ? 0 : shifts_[k - 1].extra;
+}
+
+void Stream::SetExtra(std::size_t at, uint64_t extra) {
+  if (!shifts_.empty() && shifts_.back().at == at) {
+    shifts_.back().extra = extra;
+  } else {
+    shifts_.push_back({at, extra});
+  }
+}
+
+// Appends `n` converted bytes that came from the `raw_length` input bytes at UTF-8
+// offset `raw` (n == raw_length for ASCII, n == 1 for one character).
+void Stream::Append(const char* bytes, std::size_t n, uint64_t raw, uint64_t raw_length) {
+  const uint64_t expected = base_ + pending_.size() + LastExtra();
+  if (raw != expected) SetExtra(pending_.size(), LastExtra() + (raw - expected));
+  pending_.append(bytes, n);
+  if (raw_length != n) SetExtra(pending_.size(), LastExtra() + (raw_length - n));
+}
 
 // Appends converted bytes of `raw` to the pending text. Invalid UTF-8 and characters
 // outside code page 1252 become spaces (counted and reported).
@@ -104,58 +146,68 @@ void Stream::Convert(const char* raw, std::size_t size, bool at_end) {
       if (lead + need > size) usable = lead;
     }
   }
-  if (map_.empty()) map_.push_back(raw_offset_);
-  map_.pop_back();
-  if (IsAscii(text.substr(0, usable))) {
-    std::size_t at = 0;
-    if (skipping_) {
-      while (at<usable&& static_cast<unsigned char>(text[at])> 0x20) ++at;
-      if (at < usable) skipping_ = false;
+  std::size_t pos = 0;
+  while (pos < usable) {
+    // A run of ASCII bytes, eight at a time where it can.
+    std::size_t run = pos;
+    for (uint64_t block; run + 8 <= usable; run += 8) {
+      std::memcpy(&block, text.data() + run, 8);
+      if (block & 0x8080808080808080ull) break;
     }
-    pending_.append(text.data() + at, usable - at);
-    for (std::size_t i = at; i < usable; ++i) map_.push_back(raw_offset_ + i);
-  } else {
-    std::size_t pos = 0;
-    while (pos < usable) {
-      const std::size_t start = pos;
-      char byte = ' ';
-      if (auto cp = compiler::DecodeUtf8(text.substr(0, usable), &pos)) {
-        if (auto b = compiler::ToCp1252(*cp)) {
-          byte = static_cast<char>(*b);
-        } else if (unmappable_++ == 0) {
-          std::fprintf(stderr,
-                       "vtm tokenize: %s: byte %llu: a character outside code page 1252 "
-                       "(read as a space)\n",
-                       name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
-        }
-      } else {
-        pos = start + 1;
-        if (invalid_++ == 0)
-          std::fprintf(stderr, "vtm tokenize: %s: byte %llu: invalid UTF-8 (read as a space)\n",
-                       name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
-      }
+    while (run < usable && static_cast<unsigned char>(text[run]) < 0x80) ++run;
+    if (run > pos) {
       if (skipping_) {
-        if (static_cast<unsigned char>(byte) > 0x20) continue;
-        skipping_ = false;
+        while (pos<run&& static_cast<unsigned char>(text[pos])> 0x20) ++pos;
+        if (pos < run) skipping_ = false;
       }
-      pending_.push_back(byte);
-      map_.push_back(raw_offset_ + start);
+      if (pos < run) Append(text.data() + pos, run - pos, raw_offset_ + pos, run - pos);
+      pos = run;
+      continue;
     }
+    const std::size_t start = pos;
+    char byte = ' ';
+    if (auto cp = compiler::DecodeUtf8(text.substr(0, usable), &pos)) {
+      if (auto b = compiler::ToCp1252(*cp)) {
+        byte = static_cast<char>(*b);
+      } else if (unmappable_++ == 0) {
+        std::fprintf(stderr,
+                     "vtm tokenize: %s: byte %llu: a character outside code page 1252 "
+                     "(read as a space)\n",
+                     name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+      }
+    } else {
+      pos = start + 1;
+      if (invalid_++ == 0)
+        std::fprintf(stderr, "vtm tokenize: %s: byte %llu: invalid UTF-8 (read as a space)\n",
+                     name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+    }
+    if (skipping_) {
+      if (static_cast<unsigned char>(byte) > 0x20) continue;
+      skipping_ = false;
+    }
+    Append(&byte, 1, raw_offset_ + start, pos - start);
   }
   raw_offset_ += usable;
-  map_.push_back(raw_offset_);
   carry_.assign(text.data() + usable, size - usable);
 }
 
 void Stream::Consume(std::size_t bytes) {
+  const uint64_t extra = Extra(bytes);
+  base_ += bytes + extra;
+  std::size_t gone = 0;
+  while (gone < shifts_.size() && shifts_[gone].at <= bytes) ++gone;
+  shifts_.erase(shifts_.begin(), shifts_.begin() + static_cast<std::ptrdiff_t>(gone));
+  for (Shift& shift : shifts_) {
+    shift.at -= bytes;
+    shift.extra -= extra;
+  }
   pending_.erase(0, bytes);
-  map_.erase(map_.begin(), map_.begin() + static_cast<std::ptrdiff_t>(bytes));
 }
 
 // Drops the overlong token at the start of the pending text, up to the next whitespace.
 void Stream::SkipLongToken() {
   std::fprintf(stderr, "vtm tokenize: %s: byte %llu: a token longer than %zu MiB was skipped\n",
-               name_.c_str(), static_cast<unsigned long long>(map_[0]), kMaxTokenBytes >> 20);
+               name_.c_str(), static_cast<unsigned long long>(base_), kMaxTokenBytes >> 20);
   status_ = 1;
   std::size_t at = 0;
   while (at < pending_.size() && static_cast<unsigned char>(pending_[at]) > 0x20) ++at;
@@ -193,7 +245,7 @@ bool Stream::Tokenize(bool final) {
       char message[256] = {0};
       vtm_error_message(rc, message, sizeof message);
       std::fprintf(stderr, "vtm tokenize: %s: byte %llu: \"%s\" is not tokenized: %s\n",
-                   name_.c_str(), static_cast<unsigned long long>(map_[0]), chunk.c_str(), message);
+                   name_.c_str(), static_cast<unsigned long long>(base_), chunk.c_str(), message);
       status_ = 1;
       Consume(end);
       continue;
@@ -213,30 +265,76 @@ bool Stream::Tokenize(bool final) {
   return true;
 }
 
+// Class names of each class value as tsv prints them ("word", "punct,closing", ...).
+const std::string& TsvClasses(uint32_t k) {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all(512);
+    for (uint32_t v = 0; v < all.size(); ++v) AppendClasses(v, &all[v], false);
+    return all;
+  }();
+  if (k < names.size()) return names[k];
+  static thread_local std::string other;
+  other.clear();
+  AppendClasses(k, &other, false);
+  return other;
+}
+
+// One tsv line, written straight into the output buffer.
+void Stream::PrintTsv(const VtmToken& t) {
+  const bool normalized = t.norm_offset != -1;
+  const uint64_t start = Utf8Offset(static_cast<std::size_t>(t.offset));
+  const uint64_t end = Utf8Offset(static_cast<std::size_t>(t.offset + t.length));
+  std::string_view text;
+  if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
+    text = normalized
+               ? std::string_view(strings_.data() + t.norm_offset)
+               : std::string_view(pending_.data() + t.offset, static_cast<std::size_t>(t.length));
+  }
+  const std::string& classes = TsvClasses(t.class_bits);
+  // Most lines are short: they are built on the stack and appended at once.
+  char line[512];
+  const std::size_t need = 2 * 21 + 4 + classes.size() + 3 * text.size();
+  std::string long_line;
+  if (need > sizeof line) long_line.resize(need);
+  char* const begin = need > sizeof line ? long_line.data() : line;
+  char* const limit = begin + need;
+  char* p = std::to_chars(begin, limit, start).ptr;
+  *p++ = '\t';
+  p = std::to_chars(p, limit, end - start).ptr;
+  *p++ = '\t';
+  std::memcpy(p, classes.data(), classes.size());
+  p += classes.size();
+  *p++ = '\t';
+  char* const from = p;
+  p = WriteCodePageAsUtf8(text, p);
+  if (t.class_bits & (VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP)) {
+    // Tags and elements may span lines: their control bytes print as spaces, so that
+    // every token stays on one line.
+    for (char* c = from; c < p; ++c)
+      if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
+  }
+  *p++ = '\n';
+  out_.append(begin, static_cast<std::size_t>(p - begin));
+}
+
 void Stream::Print(const VtmToken* records, int count) {
+  if (task_.format == TokenFormat::kTsv) {
+    for (int i = 0; i < count; ++i) PrintTsv(records[i]);
+    return;
+  }
   for (int i = 0; i < count; ++i) {
     const VtmToken& t = records[i];
     std::string text;
     const bool normalized = t.norm_offset != -1;
     std::string_view span(pending_.data() + t.offset, static_cast<std::size_t>(t.length));
-    const uint64_t start = map_[static_cast<std::size_t>(t.offset)];
-    const uint64_t end = map_[static_cast<std::size_t>(t.offset + t.length)];
+    const uint64_t start = Utf8Offset(static_cast<std::size_t>(t.offset));
+    const uint64_t end = Utf8Offset(static_cast<std::size_t>(t.offset + t.length));
     if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
       AppendCodePageAsUtf8(normalized ? std::string_view(strings_.data() + t.norm_offset) : span,
                            &text);
     }
     switch (task_.format) {
-      case TokenFormat::kTsv:
-        AppendNumber(start, &out_);
-        out_.push_back('\t');
-        AppendNumber(end - start, &out_);
-        out_.push_back('\t');
-        AppendClasses(t.class_bits, &out_, false);
-        out_.push_back('\t');
-        // Tags and elements may span lines: their control bytes print as spaces, so
-        // that every token stays on one line.
-        for (char c : text) out_.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
-        out_.push_back('\n');
+      case TokenFormat::kTsv:  // PrintTsv
         break;
       case TokenFormat::kJson: {
         out_.append("{\"offset\":");
