@@ -138,10 +138,17 @@ uint32_t OutputTokenClass(const unsigned char* token, int length) {
 }
 
 int SplitChunk(const char* text, int start, int end, VtmTokenizerRec* tokenizer, TokenSink* sink) {
-  const int rc = RunTransducer(text + start, end - start, tokenizer);
-  if (rc < 0) return rc;
-  if (rc == 0) return VTM_ERR_INVALID_FSM;
-  Aligner aligner(reinterpret_cast<const unsigned char*>(tokenizer->scratch),
+  const char* chunk = text + start;
+  ChunkCache* cache = tokenizer->chunk_cache;
+  const char* output = cache != nullptr ? cache->Find(chunk, end - start) : nullptr;
+  if (output == nullptr) {
+    const int rc = RunTransducer(chunk, end - start, tokenizer);
+    if (rc < 0) return rc;
+    if (rc == 0) return VTM_ERR_INVALID_FSM;
+    output = tokenizer->scratch;
+    if (cache != nullptr) cache->Store(chunk, end - start, output);
+  }
+  Aligner aligner(reinterpret_cast<const unsigned char*>(output),
                   reinterpret_cast<const unsigned char*>(text + start), end - start, start, sink);
   return aligner.Run(sink);
 }

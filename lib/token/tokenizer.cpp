@@ -1,9 +1,11 @@
-// Making and freeing a tokenizer: checks of the transducer and the tag dictionary, and
-// the scratch buffer that receives the transducer's output for a chunk. Tested in
+// Making and freeing a tokenizer: checks of the transducer and the tag dictionary, the
+// scratch buffer that receives the transducer's output for a chunk, and the cache of
+// chunk outputs. Tested in
 // tests/lib/tokenizer_scan_test.cpp.
 #include "token/tokenizer.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "frame/frame.h"
 
@@ -34,11 +36,14 @@ extern "C" VTMRT_API VtmTokenizer vtm_make_tokenizer(VtmFsm fsm, int lookup_opti
   tk->tag_dict = tag_dict;
   tk->scratch = scratch;
   tk->scratch_size = vtm::kTokenizerScratchStart;
+  // The cache only saves work: without it every chunk runs through the transducer.
+  tk->chunk_cache = new (std::nothrow) vtm::ChunkCache();
   return tk;
 }
 
 extern "C" VTMRT_API void vtm_free_tokenizer(VtmTokenizer tokenizer) {
   if (!vtm::IsRealObject(tokenizer)) return;
   std::free(tokenizer->scratch);
+  delete tokenizer->chunk_cache;
   std::free(tokenizer);
 }

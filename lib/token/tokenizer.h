@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "token/chunk_cache.h"
 #include "vtmrt.h"
 
 struct VtmTokenizerRec {
@@ -14,6 +15,9 @@ struct VtmTokenizerRec {
   VtmClientDict tag_dict;  // HTML tag properties, or null; borrowed
   char* scratch;           // owned: the transducer's output for a chunk
   uint32_t scratch_size;   // 1024 at creation, doubled on overflow, never shrinks
+  // Owned: outputs of short chunks seen before (chunk_cache.h); null when it could not
+  // be allocated, and the tokenizer then runs the transducer on every chunk.
+  vtm::ChunkCache* chunk_cache;
 };
 
 namespace vtm {

@@ -1,7 +1,8 @@
 // Tests of the bundled English tokenizer transducers en-brown.vtm and en-ptb.vtm (built
 // from data/en/*.foma into the build's share/vtmrt): the conventions of each on examples,
-// every byte 0x21-0xFF readable alone and inside words, and on random chunks every byte
-// of the input kept, in order, in exactly one token. The agreement with NLTK on real text
+// every byte 0x21-0xFF readable alone and inside words, on random chunks every byte of
+// the input kept, in order, in exactly one token, and the tokenizer's cache of chunk
+// outputs giving what the walk gives. The agreement with NLTK on real text
 // is checked by scripts/test.d/tokenize_english.sh.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "support/token_fixtures.h"
+#include "token/tokenizer.h"
 #include "vtmrt.h"
 
 namespace vtm::test {
@@ -150,6 +152,40 @@ TEST(EnglishTokenizers, RandomChunksKeepEveryByte) {
     }
   }
   EXPECT_EQ(compared, 6000);
+}
+
+// The tokenizer's cache of chunk outputs gives what the walk gives: texts drawn from a
+// few thousand random chunks (so that chunks repeat and cache slots are shared) get the
+// same records from a tokenizer with the cache as from one without it.
+TEST(EnglishTokenizers, ChunkCacheGivesTheWalksOutputs) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> length(1, 30), any(0x21, 0xFF), coin(0, 3), words(1, 6);
+  static const std::string kCommon = "abcdeIMnst'.,-:;\"()$%&019";
+  std::uniform_int_distribution<int> common(0, static_cast<int>(kCommon.size()) - 1);
+  std::vector<std::string> chunks(6000);
+  for (std::string& c : chunks) {
+    for (int k = length(rng); k > 0; --k)
+      c.push_back(coin(rng) == 0 ? static_cast<char>(any(rng))
+                                 : kCommon[static_cast<std::size_t>(common(rng))]);
+  }
+  std::uniform_int_distribution<std::size_t> pick(0, chunks.size() - 1);
+  int compared = 0;
+  for (const char* name : {"en-brown.vtm", "en-ptb.vtm"}) {
+    English cached(name), walked(name);
+    ASSERT_NE(cached.tk->chunk_cache, nullptr);
+    delete walked.tk->chunk_cache;
+    walked.tk->chunk_cache = nullptr;
+    for (int round = 0; round < 6000; ++round) {
+      std::string text;
+      for (int k = words(rng); k > 0; --k) text += chunks[pick(rng)] + " ";
+      TokenizeRun a = Tokenize(cached.tk.get(), text, VTM_TOKENIZE_FINAL, 1024, 1 << 16);
+      TokenizeRun b = Tokenize(walked.tk.get(), text, VTM_TOKENIZE_FINAL, 1024, 1 << 16);
+      ASSERT_EQ(a.rc, b.rc) << English::Escaped(text);
+      ASSERT_EQ(a.tokens, b.tokens) << English::Escaped(text);
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 12000);
 }
 
 #else

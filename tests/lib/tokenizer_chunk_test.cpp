@@ -134,6 +134,21 @@ TEST(ChunkFailures, AtAndAfterByteZero) {
   EXPECT_EQ(r.tokens, (Tokens{T(0, 0, 0x02)}));
 }
 
+// Chunks met again are served from the tokenizer's cache: the same records and
+// normalized forms, short or long; a chunk the transducer cannot read fails every time.
+TEST(ChunkCache, RepeatsOutputsAndNeverKeepsFailures) {
+  // A chunk too long for the cache (31 bytes).
+  const std::string half(15, 'l'), long_chunk = half + "-" + half, long_out = half + " " + half;
+  Mapped m({{"isn't", "is not"}, {"a-b", "a b"}, {long_chunk, long_out}});
+  ASSERT_NE(m.tk->chunk_cache, nullptr);
+  const Tokens want{T(0, 2, 1),  N(2, 3, 1, 0, "not"),  T(6, 1, 1),   T(8, 1, 1),
+                    T(10, 2, 1), N(12, 3, 1, 4, "not"), T(16, 15, 1), T(32, 15, 1)};
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(m.Run("isn't a-b isn't " + long_chunk).tokens, want) << round;
+    EXPECT_EQ(m.Run("a-a").rc, VTM_ERR_INVALID_FSM) << round;
+  }
+}
+
 TEST(ChunkScratch, DoublesOnOverflowAndKeepsItsSize) {
   const std::string long1(1500, 'w'), long2(3000, 'v');
   Mapped m({{"l.1", long1}, {"l.2", long2}, {"s.s", "s s"}});
