@@ -201,6 +201,7 @@ void Stream::Consume(std::size_t bytes) {
     shift.at -= bytes;
     shift.extra -= extra;
   }
+  cursor_ = 0;
   pending_.erase(0, bytes);
 }
 
