@@ -1,6 +1,7 @@
 // Search for the bundled English transducer relative to the running executable.
 #include "default_transducer.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -40,6 +41,18 @@ std::string FindDefaultData(const std::string& name) {
     if (std::filesystem::is_regular_file(place, error)) return place;
   }
   return "";
+}
+
+std::string ResolveData(const char* command, const std::string& given, const char* bundled,
+                        const char* what) {
+  if (!given.empty()) return given;
+  std::string path = FindDefaultData(bundled);
+  if (path.empty()) {
+    std::fprintf(stderr, "vtm %s: no %s given and no bundled %s in:\n", command, what, bundled);
+    for (const std::string& place : DefaultTransducerCandidates())
+      std::fprintf(stderr, "  %s\n", std::filesystem::path(place).parent_path().c_str());
+  }
+  return path;
 }
 
 }  // namespace vtm::cli

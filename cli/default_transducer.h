@@ -20,4 +20,10 @@ std::string FindDefaultTransducer();
 // The same search for another bundled data file (e.g. "english-chunks.vtm").
 std::string FindDefaultData(const std::string& name);
 
+// The file `given` when not empty, else the bundled file `bundled`; "" when neither,
+// after "vtm COMMAND: no WHAT given and no bundled BUNDLED in:" and the places searched
+// on stderr.
+std::string ResolveData(const char* command, const std::string& given, const char* bundled,
+                        const char* what);
+
 }  // namespace vtm::cli

@@ -2,7 +2,6 @@
 // default the bundled English grouper) and writes bracketed text, tsv records or JSON
 // lines. Tested in tests/cli/chunk_test.sh; compared with NLTK in
 // scripts/test.d/chunk_nltk.sh.
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,14 +11,13 @@
 #include <vector>
 
 #include "default_transducer.h"
+#include "group_writer.h"
+#include "library_message.h"
 #include "subcommands.h"
-#include "tagged_input.h"
 #include "vtmrt.h"
 
 namespace vtm::cli {
 namespace {
-
-constexpr const char* kDefaultGrouperName = "english-chunks.vtm";
 
 struct GroupArgs {
   std::string grouper;
@@ -29,156 +27,6 @@ struct GroupArgs {
   std::string format = "text";
   bool subgroups = false;
   bool sort = false;
-};
-
-std::string ErrorText(int code) {
-  char buffer[256] = {0};
-  vtm_error_message(code, buffer, sizeof buffer);
-  return buffer;
-}
-
-void JsonQuoted(const std::string& s, std::string* out) {
-  out->push_back('"');
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out->push_back('\\');
-      out->push_back(static_cast<char>(c));
-    } else if (c < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-      *out += buffer;
-    } else {
-      out->push_back(static_cast<char>(c));
-    }
-  }
-  out->push_back('"');
-}
-
-class Grouping {
- public:
-  Grouping(VtmGrouper grouper, const GroupArgs& args) : grouper_(grouper), args_(args) {}
-
-  // Groups one sentence and appends its output; false when the sentence failed.
-  bool Sentence(const TaggedSentence& s, std::size_t number, std::string* out) {
-    const int count = static_cast<int>(s.tokens.size());
-    int rc = VTM_ERR_INVALID_NUMBER;
-    if (s.error.empty()) {
-      tags_.clear();
-      for (const TaggedToken& t : s.tokens) {
-        tags_ += GrouperTag(t.tag);
-        tags_.push_back('\0');
-      }
-      tags_.push_back('\0');
-      const std::size_t capacity = 8 * s.tokens.size() + 16;
-      if (records_.size() < capacity) records_.resize(capacity), names_.resize(32 * capacity);
-      int flags = (args_.subgroups ? VTM_GROUP_SUBGROUPS : 0) | (args_.sort ? VTM_GROUP_SORT : 0);
-      rc = vtm_group(tags_.data(), count, flags, records_.data(), static_cast<int>(capacity),
-                     names_.data(), static_cast<int>(names_.size()), grouper_);
-    }
-    const std::string error = !s.error.empty() ? s.error : rc < 0 ? ErrorText(rc) : "";
-    if (!error.empty()) {
-      std::fprintf(stderr, "vtm group: line %zu: %s\n", s.line, error.c_str());
-    }
-    const int n = rc < 0 ? 0 : rc;
-    if (args_.format == "tsv") {
-      Tsv(s, number, n, out);
-    } else if (args_.format == "json") {
-      Json(s, number, n, error, out);
-    } else {
-      Bracketed(s, n, out);
-    }
-    return error.empty();
-  }
-
- private:
-  const char* Label(const VtmGroup& g) const { return names_.data() + g.name_offset; }
-
-  std::string Words(const TaggedSentence& s, const VtmGroup& g) const {
-    std::string text;
-    if (g.token_count < 0) return text;
-    for (int i = g.first_token; i < g.first_token + g.token_count; ++i) {
-      if (i > g.first_token) text.push_back(' ');
-      text += s.tokens[static_cast<std::size_t>(i)].word;
-    }
-    return text;
-  }
-
-  void Tsv(const TaggedSentence& s, std::size_t number, int n, std::string* out) const {
-    for (int k = 0; k < n; ++k) {
-      const VtmGroup& g = records_[static_cast<std::size_t>(k)];
-      *out += std::to_string(number) + '\t' + std::to_string(g.first_token) + '\t' +
-              std::to_string(g.token_count) + '\t' + Label(g) + '\t' + Words(s, g) + '\n';
-    }
-  }
-
-  void Json(const TaggedSentence& s, std::size_t number, int n, const std::string& error,
-            std::string* out) const {
-    *out += "{\"sentence\":" + std::to_string(number);
-    if (!error.empty()) {
-      *out += ",\"error\":";
-      JsonQuoted(error, out);
-    }
-    *out += ",\"groups\":[";
-    for (int k = 0; k < n; ++k) {
-      const VtmGroup& g = records_[static_cast<std::size_t>(k)];
-      if (k > 0) out->push_back(',');
-      *out += "{\"label\":";
-      JsonQuoted(Label(g), out);
-      *out += ",\"first\":" + std::to_string(g.first_token) +
-              ",\"count\":" + std::to_string(g.token_count) + ",\"text\":";
-      JsonQuoted(Words(s, g), out);
-      out->push_back('}');
-    }
-    *out += "]}\n";
-  }
-
-  // "[np the/at old/jj man/nn ] ..." with nested groups; groups never closed are left
-  // out.
-  void Bracketed(const TaggedSentence& s, int n, std::string* out) {
-    order_.clear();
-    for (int k = 0; k < n; ++k)
-      if (records_[static_cast<std::size_t>(k)].token_count >= 0) order_.push_back(k);
-    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
-      const VtmGroup& x = records_[static_cast<std::size_t>(a)];
-      const VtmGroup& y = records_[static_cast<std::size_t>(b)];
-      if (x.first_token != y.first_token) return x.first_token < y.first_token;
-      return x.token_count > y.token_count;
-    });
-    std::vector<int> ends;  // open groups' end tokens, innermost last
-    std::size_t next = 0;
-    bool first = true;
-    auto item = [&](const std::string& text) {
-      if (!first) out->push_back(' ');
-      *out += text;
-      first = false;
-    };
-    const int count = static_cast<int>(s.tokens.size());
-    for (int i = 0; i <= count; ++i) {
-      while (!ends.empty() && ends.back() <= i) ends.pop_back(), item("]");
-      while (next < order_.size() &&
-             records_[static_cast<std::size_t>(order_[next])].first_token == i) {
-        const VtmGroup& g = records_[static_cast<std::size_t>(order_[next++])];
-        item(std::string("[") + Label(g));
-        if (g.token_count == 0) {
-          item("]");
-        } else {
-          ends.push_back(g.first_token + g.token_count);
-        }
-      }
-      if (i == count) break;
-      const TaggedToken& t = s.tokens[static_cast<std::size_t>(i)];
-      item(t.tag.empty() ? t.word : t.word + "/" + t.tag);
-    }
-    while (!ends.empty()) ends.pop_back(), item("]");
-    out->push_back('\n');
-  }
-
-  VtmGrouper grouper_;
-  const GroupArgs& args_;
-  std::string tags_;
-  std::vector<VtmGroup> records_;
-  std::vector<char> names_;
-  std::vector<int> order_;
 };
 
 bool ReadAll(const std::string& path, std::string* text) {
@@ -205,12 +53,12 @@ int RunGroup(const GroupArgs& args) {
   }
   VtmFsm fsm = vtm_make_fsm(path.c_str());
   if (int code = vtm_object_error_code(fsm); code != 0) {
-    std::fprintf(stderr, "vtm group: %s: %s\n", path.c_str(), ErrorText(code).c_str());
+    std::fprintf(stderr, "vtm group: %s: %s\n", path.c_str(), LibraryMessage(code).c_str());
     return kExitFailure;
   }
   VtmGrouper grouper = vtm_make_grouper(fsm);
   if (int code = vtm_object_error_code(grouper); code != 0) {
-    std::fprintf(stderr, "vtm group: %s: %s\n", path.c_str(), ErrorText(code).c_str());
+    std::fprintf(stderr, "vtm group: %s: %s\n", path.c_str(), LibraryMessage(code).c_str());
     vtm_free_fsm(fsm);
     return kExitFailure;
   }
@@ -227,7 +75,11 @@ int RunGroup(const GroupArgs& args) {
       return kExitFailure;
     }
   }
-  Grouping grouping(grouper, args);
+  GroupOptions options;
+  options.format = GroupFormatNamed(args.format);
+  options.subgroups = args.subgroups;
+  options.sort = args.sort;
+  GroupWriter writer(grouper, options);
   std::size_t number = 0, failed = 0;
   int status = kExitOk;
   std::string buffer;
@@ -241,7 +93,11 @@ int RunGroup(const GroupArgs& args) {
       continue;
     }
     ReadTagged(text, format, [&](const TaggedSentence& s) {
-      if (!grouping.Sentence(s, ++number, &buffer)) ++failed;
+      const std::string error = writer.Sentence(s, ++number, &buffer);
+      if (!error.empty()) {
+        std::fprintf(stderr, "vtm group: line %zu: %s\n", s.line, error.c_str());
+        ++failed;
+      }
       if (buffer.size() >= (1u << 16)) {
         std::fwrite(buffer.data(), 1, buffer.size(), out);
         buffer.clear();

@@ -17,6 +17,7 @@ constexpr vtm::cli::AddSubcommand kSubcommands[] = {
     vtm::cli::AddTokenizeCommand,
     vtm::cli::AddTrainCommand,
     vtm::cli::AddTagCommand,
+    vtm::cli::AddChunkCommand,
 };
 
 std::string LibraryVersion() {

@@ -25,5 +25,6 @@ void AddGroupCommand(CLI::App& app, int* status);
 void AddTokenizeCommand(CLI::App& app, int* status);
 void AddTrainCommand(CLI::App& app, int* status);
 void AddTagCommand(CLI::App& app, int* status);
+void AddChunkCommand(CLI::App& app, int* status);
 
 }  // namespace vtm::cli

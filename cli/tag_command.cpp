@@ -11,17 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "cp1252.h"
 #include "default_transducer.h"
+#include "sentence_tagger.h"
 #include "subcommands.h"
-#include "tagger/tagger.h"
 #include "vtmrt.h"
 
 namespace vtm::cli {
 namespace {
-
-constexpr const char* kDefaultTagTransducer = "english-tagger.vtm";
-constexpr const char* kDefaultTagModel = "english-tagger.model";
 
 struct TagArgs {
   std::vector<std::string> files;
@@ -31,100 +27,6 @@ struct TagArgs {
   std::string output = "slash";
   std::string case_mode = "auto";
   bool multiword = false;
-};
-
-int CaseFlags(const std::string& mode) {
-  if (mode == "exact") return VTM_TAG_CASE_EXACT;
-  if (mode == "lower") return VTM_TAG_CASE_LOWER;
-  if (mode == "upper") return VTM_TAG_CASE_UPPER;
-  return VTM_TAG_CASE_EXACT | VTM_TAG_CASE_LOWER | VTM_TAG_CASE_UPPER;
-}
-
-std::string ErrorText(int code) {
-  char text[256];
-  vtm_error_message(code, text, sizeof text);
-  return text;
-}
-
-// The loaded tagger with a buffer that grows with the sentences.
-class Tagger {
- public:
-  ~Tagger() {
-    vtmFreeTaggerBuffer(buffer_);
-    vtm_free_tagger(tagger_);
-    vtm_free_fsm(fsm_);
-  }
-
-  bool Open(const std::string& transducer, const std::string& model, std::string* error) {
-    fsm_ = vtm_make_fsm(transducer.c_str());
-    if (int code = vtm_object_error_code(fsm_)) {
-      *error = transducer + ": " + ErrorText(code);
-      return false;
-    }
-    tagger_ = vtm_make_tagger(model.c_str(), fsm_);
-    if (int code = vtm_object_error_code(tagger_)) {
-      *error = model + ": " + ErrorText(code);
-      return false;
-    }
-    return Grow(256, 4096, error);
-  }
-
-  // Tags `count` NUL-terminated tokens of `bytes` bytes in all; the tags are then
-  // consecutive strings at tags().
-  int Tag(const char* tokens, int count, std::size_t bytes, int flags, std::string* error) {
-    if (count > max_tokens_ || bytes > static_cast<std::size_t>(max_chars_)) {
-      if (!Grow(std::max(count, 2 * max_tokens_), std::max<std::size_t>(bytes, 2 * max_chars_),
-                error)) {
-        return -1;
-      }
-    }
-    const VtmClientDict dict =
-        (flags & VTM_TAG_CASE_LOWER) && (flags & 5) ? buffer_->title_dict : nullptr;
-    for (;;) {
-      const int r = vtm_tag_sentence(tokens, count, out_.data(), static_cast<int>(out_.size()),
-                                     flags, tagger_, buffer_, dict, 0);
-      if (r != VTM_ERR_OUTPUT_TOO_LONG || out_.size() >= (1u << 30)) {
-        if (r < 0) *error = ErrorText(r);
-        return r;
-      }
-      out_.resize(out_.size() * 2);
-    }
-  }
-  const char* tags() const { return out_.data(); }
-
- private:
-  bool Grow(int tokens, std::size_t chars, std::string* error) {
-    constexpr int kMaxTokens = 100000;
-    constexpr std::size_t kMaxChars = 1000000;
-    if (tokens > kMaxTokens) {
-      *error = "a sentence has more than 100000 tokens";
-      return false;
-    }
-    if (chars > kMaxChars) {
-      *error = "a sentence has more than 1000000 bytes";
-      return false;
-    }
-    tokens = std::min(tokens, kMaxTokens);
-    chars = std::min(chars, kMaxChars);
-    VtmTaggerBuffer fresh = vtmMakeTaggerBuffer(tokens, static_cast<int>(chars), tagger_);
-    if (int code = vtm_object_error_code(fresh)) {
-      *error = ErrorText(code);
-      return false;
-    }
-    vtmFreeTaggerBuffer(buffer_);
-    buffer_ = fresh;
-    max_tokens_ = tokens;
-    max_chars_ = static_cast<int>(chars);
-    if (out_.size() < static_cast<std::size_t>(tokens) * 16 + 64) out_.resize(tokens * 16 + 64);
-    return true;
-  }
-
-  VtmFsm fsm_ = nullptr;
-  VtmTagger tagger_ = nullptr;
-  VtmTaggerBuffer buffer_ = nullptr;
-  int max_tokens_ = 0;
-  int max_chars_ = 0;
-  std::vector<char> out_;
 };
 
 void JsonString(const std::string& text, std::string* out) {
@@ -146,27 +48,14 @@ void JsonString(const std::string& text, std::string* out) {
 
 class Runner {
  public:
-  Runner(const TagArgs& args, Tagger* tagger) : args_(args), tagger_(tagger) {
-    flags_ = CaseFlags(args.case_mode) | (args.multiword ? VTM_TAG_MULTIWORD : 0);
+  Runner(const TagArgs& args, TaggingSession* tagger) : args_(args), tagger_(tagger) {
+    flags_ = TagCaseFlags(args.case_mode) | (args.multiword ? VTM_TAG_MULTIWORD : 0);
   }
 
   // Tags one sentence given as UTF-8 tokens; writes its output.
   void Sentence(const std::vector<std::string>& words, std::size_t line) {
-    joined_.clear();
-    for (const std::string& w : words) {
-      if (Ascii(w)) {
-        joined_.append(w);
-      } else if (auto c = compiler::Utf8ToCp1252(w)) {
-        joined_.append(*c);
-      } else {
-        joined_.append(w);  // not Windows-1252: an unknown word
-      }
-      joined_.push_back('\0');
-    }
     std::string error;
-    const int r = words.empty() ? 0
-                                : tagger_->Tag(joined_.data(), static_cast<int>(words.size()),
-                                               joined_.size(), flags_, &error);
+    const int r = tagger_->TagWords(words, flags_, &error);
     if (r < 0) {
       std::fprintf(stderr, "vtm tag: line %zu: %s\n", line, error.c_str());
       failed_ = true;
@@ -182,13 +71,6 @@ class Runner {
   bool failed() const { return failed_; }
 
  private:
-  static bool Ascii(const std::string& w) {
-    for (unsigned char c : w) {
-      if (c >= 0x80) return false;
-    }
-    return true;
-  }
-
   void Write(const std::vector<std::string>& words) {
     const char* tag = tagger_->tags();
     std::string& out = pending_;
@@ -222,10 +104,9 @@ class Runner {
   }
 
   const TagArgs& args_;
-  Tagger* tagger_;
+  TaggingSession* tagger_;
   int flags_ = 0;
   bool failed_ = false;
-  std::string joined_;
   std::string pending_;
 };
 
@@ -281,13 +162,14 @@ int RunTag(const TagArgs& args) {
                  kDefaultTagTransducer, kDefaultTagModel);
     return kExitUsage;
   }
-  Tagger tagger;
+  LoadedTagger loaded;
   std::string error;
-  if (!tagger.Open(transducer, model, &error)) {
+  if (!loaded.Open(transducer, model, &error)) {
     std::fprintf(stderr, "vtm tag: %s\n", error.c_str());
     return kExitFailure;
   }
-  Runner runner(args, &tagger);
+  TaggingSession session(loaded.tagger());
+  Runner runner(args, &session);
   std::vector<std::string> files = args.files;
   if (files.empty()) files.push_back("-");
   for (const std::string& path : files) {

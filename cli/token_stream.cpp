@@ -1,4 +1,4 @@
-// Piece-wise tokenizing of a file for `vtm tokenize` (see token_stream.h).
+// Piece-wise tokenizing of a file for `vtm tokenize` and `vtm chunk` (see token_stream.h).
 #include "token_stream.h"
 
 #include <unistd.h>
@@ -59,6 +59,7 @@ class Stream {
   bool Tokenize(bool final);
   void Print(const VtmToken* records, int count);
   void PrintSentenceToken(const VtmToken& t, const std::string& text);
+  bool OverLimits(std::size_t bytes) const;
   void EndSentence();
   void PrintTsv(const VtmToken& t);
   void Consume(std::size_t bytes);
@@ -92,6 +93,9 @@ class Stream {
   std::vector<char> strings_;
   std::string out_;
   std::string sentence_;  // --sentences: the sentence being built
+  std::size_t sentence_tokens_ = 0;
+  bool sentence_cut_ = false;  // a sentence over the limits was cut (reported once)
+  bool sink_failed_ = false;   // the sentence sink stopped the run
   bool sentence_ended_ = false;
   uint64_t last_end_ = 0;  // UTF-8 end of the last printed token
   std::size_t invalid_ = 0, unmappable_ = 0;
@@ -171,15 +175,17 @@ void Stream::Convert(const char* raw, std::size_t size, bool at_end) {
         byte = static_cast<char>(*b);
       } else if (unmappable_++ == 0) {
         std::fprintf(stderr,
-                     "vtm tokenize: %s: byte %llu: a character outside code page 1252 "
+                     "vtm %s: %s: byte %llu: a character outside code page 1252 "
                      "(read as a space)\n",
-                     name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+                     task_.command, name_.c_str(),
+                     static_cast<unsigned long long>(raw_offset_ + start));
       }
     } else {
       pos = start + 1;
       if (invalid_++ == 0)
-        std::fprintf(stderr, "vtm tokenize: %s: byte %llu: invalid UTF-8 (read as a space)\n",
-                     name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
+        std::fprintf(stderr, "vtm %s: %s: byte %llu: invalid UTF-8 (read as a space)\n",
+                     task_.command, name_.c_str(),
+                     static_cast<unsigned long long>(raw_offset_ + start));
     }
     if (skipping_) {
       if (static_cast<unsigned char>(byte) > 0x20) continue;
@@ -207,8 +213,9 @@ void Stream::Consume(std::size_t bytes) {
 
 // Drops the overlong token at the start of the pending text, up to the next whitespace.
 void Stream::SkipLongToken() {
-  std::fprintf(stderr, "vtm tokenize: %s: byte %llu: a token longer than %zu MiB was skipped\n",
-               name_.c_str(), static_cast<unsigned long long>(base_), kMaxTokenBytes >> 20);
+  std::fprintf(stderr, "vtm %s: %s: byte %llu: a token longer than %zu MiB was skipped\n",
+               task_.command, name_.c_str(), static_cast<unsigned long long>(base_),
+               kMaxTokenBytes >> 20);
   status_ = 1;
   std::size_t at = 0;
   while (at < pending_.size() && static_cast<unsigned char>(pending_[at]) > 0x20) ++at;
@@ -245,14 +252,14 @@ bool Stream::Tokenize(bool final) {
       AppendCodePageAsUtf8(std::string_view(pending_).substr(0, end), &chunk);
       char message[256] = {0};
       vtm_error_message(rc, message, sizeof message);
-      std::fprintf(stderr, "vtm tokenize: %s: byte %llu: \"%s\" is not tokenized: %s\n",
+      std::fprintf(stderr, "vtm %s: %s: byte %llu: \"%s\" is not tokenized: %s\n", task_.command,
                    name_.c_str(), static_cast<unsigned long long>(base_), chunk.c_str(), message);
       status_ = 1;
       Consume(end);
       continue;
     }
     Print(records_.data(), count);
-    if (out_.size() >= (1 << 16) && !Flush()) return false;
+    if (sink_failed_ || (out_.size() >= (1 << 16) && !Flush())) return false;
     Consume(static_cast<std::size_t>(rc));
     if (rc == 0) {
       if (!final) {
@@ -372,18 +379,41 @@ void Stream::PrintSentenceToken(const VtmToken& t, const std::string& text) {
   if (t.class_bits & VTM_TOKEN_PARAGRAPH) EndSentence();
   const bool layout = t.class_bits & (VTM_TOKEN_LINE_BREAK | VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP);
   if (!layout && !text.empty()) {
+    if (OverLimits(text.size())) {
+      if (!sentence_cut_)
+        std::fprintf(stderr,
+                     "vtm %s: %s: byte %llu: a sentence of more than %zu tokens or %zu bytes "
+                     "was cut there\n",
+                     task_.command, name_.c_str(), static_cast<unsigned long long>(last_end_),
+                     task_.max_sentence_tokens, task_.max_sentence_bytes);
+      sentence_cut_ = true;
+      EndSentence();
+    }
     if (!sentence_.empty()) sentence_.push_back(' ');
     sentence_.append(text);
+    ++sentence_tokens_;
   }
   if (t.class_bits & VTM_TOKEN_SENTENCE_END) sentence_ended_ = true;
 }
 
+// True when a token of `bytes` bytes would take the sentence past the task's limits.
+bool Stream::OverLimits(std::size_t bytes) const {
+  if (sentence_.empty()) return false;
+  return (task_.max_sentence_tokens && sentence_tokens_ >= task_.max_sentence_tokens) ||
+         (task_.max_sentence_bytes && sentence_.size() + 1 + bytes > task_.max_sentence_bytes);
+}
+
 void Stream::EndSentence() {
   if (!sentence_.empty()) {
-    out_.append(sentence_);
-    out_.push_back('\n');
+    if (task_.sentence_sink) {
+      if (!task_.sentence_sink(sentence_)) sink_failed_ = true;
+    } else {
+      out_.append(sentence_);
+      out_.push_back('\n');
+    }
     sentence_.clear();
   }
+  sentence_tokens_ = 0;
   sentence_ended_ = false;
 }
 
@@ -394,7 +424,8 @@ bool Stream::Flush() {
     const ssize_t n = ::write(1, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      std::fprintf(stderr, "vtm tokenize: cannot write the output: %s\n", std::strerror(errno));
+      std::fprintf(stderr, "vtm %s: cannot write the output: %s\n", task_.command,
+                   std::strerror(errno));
       return false;
     }
     p += n;
@@ -412,7 +443,7 @@ int Stream::Run() {
     ssize_t n = ::read(fd_, buffer.data() + kept, kPieceBytes);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      std::fprintf(stderr, "vtm tokenize: %s: %s\n", name_.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "vtm %s: %s: %s\n", task_.command, name_.c_str(), std::strerror(errno));
       return 1;
     }
     const bool at_end = n == 0;
@@ -421,12 +452,12 @@ int Stream::Run() {
     if (at_end) break;
   }
   if (task_.format == TokenFormat::kSentences) EndSentence();
-  if (!Flush()) return 1;
+  if (sink_failed_ || !Flush()) return 1;
   if (invalid_ + unmappable_ > 0) {
     std::fprintf(stderr,
-                 "vtm tokenize: %s: %zu invalid UTF-8 sequences and %zu characters outside "
+                 "vtm %s: %s: %zu invalid UTF-8 sequences and %zu characters outside "
                  "code page 1252 read as spaces\n",
-                 name_.c_str(), invalid_, unmappable_);
+                 task_.command, name_.c_str(), invalid_, unmappable_);
     status_ = 1;
   }
   return status_;

@@ -2,11 +2,14 @@
 // page 1252 while remembering where each converted byte came from, tokenizes under the
 // library's calling protocol (unconsumed bytes carried over, record array and string
 // buffer grown when a call at byte 0 cannot proceed) and prints the tokens with offsets
-// in the user's UTF-8 input. Tested by tests/cli/tokenize_test.sh.
+// in the user's UTF-8 input, or hands each sentence to a sink (`vtm chunk`). Tested by
+// tests/cli/tokenize_test.sh and tests/cli/chunk_command_test.sh.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "vtmrt.h"
 
@@ -14,10 +17,21 @@ namespace vtm::cli {
 
 enum class TokenFormat { kTsv, kJson, kSentences };
 
+// Receives each sentence, its tokens' texts joined by single spaces, exactly the line that
+// kSentences would print; returns false to stop (a write failure it has reported).
+using SentenceSink = std::function<bool(std::string_view sentence)>;
+
 struct TokenTask {
+  const char* command = "tokenize";  // in messages: "vtm <command>: ..."
   VtmTokenizer tokenizer = nullptr;
   int flags = 0;  // VTM_TOKENIZE_HTML, VTM_TOKENIZE_LINE_PARAGRAPH
   TokenFormat format = TokenFormat::kTsv;
+  // With kSentences: sentences go here instead of standard output. A sentence that
+  // reaches `max_sentence_tokens` tokens or `max_sentence_bytes` bytes is handed over at
+  // that point and the rest continues as a new one (reported once per input); 0: no limit.
+  SentenceSink sentence_sink;
+  std::size_t max_sentence_tokens = 0;
+  std::size_t max_sentence_bytes = 0;
 };
 
 // A single token (or unfinished tag or element) longer than this is reported and skipped.

@@ -1,22 +1,17 @@
 // `vtm tokenize`: running text or HTML into tokens, printed one per line (tsv or JSON)
 // or as sentences of space-separated tokens. Tested by tests/cli/tokenize_test.sh.
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "default_transducer.h"
+#include "loaded_tokenizer.h"
 #include "subcommands.h"
 #include "token_stream.h"
 #include "word_command.h"
 
 namespace vtm::cli {
 namespace {
-
-// Bundled data: the English tokenizer transducers and the HTML tag dictionary.
-constexpr const char* kDefaultTokenizer = "en-brown.vtm";
-constexpr const char* kDefaultTags = "html-tags.txt";
 
 struct TokenizeArgs {
   std::string transducer;
@@ -28,68 +23,20 @@ struct TokenizeArgs {
   std::string format = "tsv";
 };
 
-// The file given, else the bundled one; "" (and a message) when neither exists.
-std::string Resolve(const std::string& given, const char* bundled, const char* what) {
-  if (!given.empty()) return given;
-  std::string path = FindDefaultData(bundled);
-  if (path.empty()) {
-    std::fprintf(stderr, "vtm tokenize: no %s given and no bundled %s in:\n", what, bundled);
-    for (const std::string& place : DefaultTransducerCandidates())
-      std::fprintf(stderr, "  %s\n", std::filesystem::path(place).parent_path().c_str());
-  }
-  return path;
-}
-
 int Run(const TokenizeArgs& args) {
-  const std::string path = Resolve(args.transducer, kDefaultTokenizer, "-t");
-  if (path.empty()) return kExitFailure;
-  std::string tags_path;
-  if (args.html || !args.tags.empty()) {
-    tags_path = Resolve(args.tags, kDefaultTags, "--tags");
-    if (tags_path.empty()) return kExitFailure;
-  }
-  vtm_init_library();
-  VtmFsm fsm = vtm_make_fsm(path.c_str());
-  int code = vtm_object_error_code(fsm);
-  if (code < 0) {
-    std::fprintf(stderr, "vtm tokenize: %s: %s\n", path.c_str(), LibraryMessage(code).c_str());
+  LoadedTokenizer loaded;
+  if (!loaded.Open("tokenize", args.transducer, "-t", args.tags, "--tags", args.html))
     return kExitFailure;
-  }
-  VtmClientDict dict = nullptr;
-  int status = kExitOk;
-  if (!tags_path.empty()) {
-    dict = vtm_make_client_dict(0, 0);
-    if (vtm_object_error_code(dict) < 0 || LoadDictionary("tokenize", tags_path, dict) != 0) {
-      if (vtm_object_error_code(dict) < 0) dict = nullptr;
-      status = kExitFailure;
-    }
-  }
-  VtmTokenizer tokenizer = nullptr;
-  if (status == kExitOk) {
-    tokenizer = vtm_make_tokenizer(fsm, 0, dict);
-    code = vtm_object_error_code(tokenizer);
-    if (code < 0) {
-      std::fprintf(stderr, "vtm tokenize: %s: %s\n", path.c_str(), LibraryMessage(code).c_str());
-      tokenizer = nullptr;
-      status = kExitFailure;
-    }
-  }
-  if (status == kExitOk) {
-    TokenTask task;
-    task.tokenizer = tokenizer;
-    task.flags = (args.html ? VTM_TOKENIZE_HTML : 0) |
-                 (args.line_paragraph ? VTM_TOKENIZE_LINE_PARAGRAPH : 0);
-    task.format = args.sentences          ? TokenFormat::kSentences
-                  : args.format == "json" ? TokenFormat::kJson
-                                          : TokenFormat::kTsv;
-    status = ForEachInput("tokenize", args.inputs, [&task](int fd, const std::string& name) {
-      return RunTokenStream(task, fd, name);
-    });
-  }
-  vtm_free_tokenizer(tokenizer);
-  vtm_free_client_dict(dict);
-  vtm_free_fsm(fsm);
-  return status;
+  TokenTask task;
+  task.tokenizer = loaded.tokenizer();
+  task.flags =
+      (args.html ? VTM_TOKENIZE_HTML : 0) | (args.line_paragraph ? VTM_TOKENIZE_LINE_PARAGRAPH : 0);
+  task.format = args.sentences          ? TokenFormat::kSentences
+                : args.format == "json" ? TokenFormat::kJson
+                                        : TokenFormat::kTsv;
+  return ForEachInput("tokenize", args.inputs, [&task](int fd, const std::string& name) {
+    return RunTokenStream(task, fd, name);
+  });
 }
 
 }  // namespace
