@@ -24,6 +24,17 @@ if(VTM_ENGLISH_TAGGER AND NOT VTM_SANITIZE AND TARGET vtm AND EXISTS ${VTM_BROWN
   add_custom_target(english_tagger ALL DEPENDS ${VTM_TAGGER_TRANSDUCER} ${VTM_TAGGER_MODEL})
   install(FILES ${VTM_TAGGER_TRANSDUCER} ${VTM_TAGGER_MODEL} DESTINATION ${VTM_INSTALL_DATADIR}
           OPTIONAL)
+  # With the tagger bundled, `vtm chunk` is checked against the three commands in a pipe
+  # on running text of the Brown test split.
+  if(VTM_BUILD_TESTS)
+    set(brown_test_files)
+    foreach(part a b c d e)
+      list(APPEND brown_test_files ${VTM_BROWN_CORPUS}/c${part}10)
+    endforeach()
+    add_test(NAME cli_chunk_equals_pipe
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/chunk_pipeline_test.sh $<TARGET_FILE:vtm>
+              ${brown_test_files})
+  endif()
 elseif(VTM_ENGLISH_TAGGER AND NOT VTM_SANITIZE)
   message(STATUS "English tagger not trained: needs the Brown corpus in ${VTM_BROWN_CORPUS} "
                  "(scripts/deps.sh brown)")
