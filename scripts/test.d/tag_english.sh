@@ -3,8 +3,9 @@
 # the training split of the Brown corpus (files whose number does not end in 0), tags the
 # gold tokens of the test split (files whose number ends in 0; 4,744 sentences, 94,774
 # tokens) with --case auto. Prints the accuracy on all, known (seen in training) and
-# unknown words, and fails below 95.0 % overall. Skips (status 0, reason printed) only
-# when the corpus cannot be installed.
+# unknown words, and fails below 95.0 % overall. Then checks that `vtm chunk` on running
+# text of the test split equals `vtm tokenize --sentences | vtm tag | vtm group`. Skips
+# (status 0, reason printed) only when the corpus cannot be installed.
 set -uo pipefail
 started=$SECONDS
 cd "$(dirname "$0")/../.."
@@ -62,4 +63,10 @@ awk -v tagged="$work/test.tagged" -v out="$work/test.out" -v t0="$tag_start" -v 
     printf "tag_english: vtm tag %.2f s for %d tokens (whole process)\n", t1 - t0, all
     if (100 * right / all < 95.0) { print "tag_english: below 95.0 %"; exit 1 }
   }' "$work/train.tagged" || fail "accuracy check failed"
+
+# The whole English chain in one process: vtm chunk against the three commands in a pipe.
+cmake --build "$build" --target english_chunks >"$work/chunks.log" 2>&1 ||
+  fail "building the English grouper failed: $(tail -3 "$work/chunks.log")"
+bash tests/cli/chunk_pipeline_test.sh "$build/cli/vtm" "$corpus"/c[a-e]10 ||
+  fail "vtm chunk differs from vtm tokenize --sentences | vtm tag | vtm group"
 echo "-- tag_english: $((SECONDS - started)) s"
