@@ -5,7 +5,9 @@
 # sample paragraph data/sample-en.txt and generates a few word forms back, and
 # tokenizes the paragraph and the small HTML page data/sample-en.html with the English
 # tokenizer transducers (compiled with foma's help).
-# With the English tagger trained from the Brown corpus, it tags the first sentence.
+# With the English tagger trained from the Brown corpus, it tags the first sentence and
+# ends with `vtm chunk`: the paragraph and the HTML page as noun, prepositional and verb
+# phrases.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build english
@@ -13,7 +15,8 @@ bash scripts/deps.sh build english
 bash scripts/deps.sh brown || echo "demo.sh: no Brown corpus: the tagger part is left out" >&2
 echo "Building vtmrt, the vtm command and the English transducer (the first run takes a while)..."
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers >/dev/null
+cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers \
+  english_chunks >/dev/null
 if cmake --build --preset release --target help | grep -q english_tagger; then
   echo "Training the English tagger on the Brown corpus (once; about a minute)..."
   cmake --build --preset release -j"$(nproc)" --target english_tagger >/dev/null
@@ -84,4 +87,14 @@ echo "  echo \"Don't stop, Mr. Smith.\" | $vtm tokenize -t build/release/share/v
 echo "  $vtm lookup --help"
 if [ -f build/release/share/vtmrt/english-tagger.model ]; then
   echo "  echo 'the boats went out .' | $vtm tag"
+  echo "  $vtm chunk --html -f json data/sample-en.html"
+fi
+
+if [ -f build/release/share/vtmrt/english-tagger.model ]; then
+  echo
+  bold "Phrases of the paragraph (vtm chunk: tokenized, tagged and grouped in one process):"
+  "$vtm" chunk data/sample-en.txt | fold -s -w 88 | sed 's/^/  /'
+  echo
+  bold "Phrases of the HTML page (vtm chunk --html):"
+  "$vtm" chunk --html data/sample-en.html | fold -s -w 88 | sed 's/^/  /'
 fi
