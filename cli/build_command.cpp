@@ -33,7 +33,8 @@ struct BuildArgs {
   bool verbose = false;
   int label_base = 0;
   int table_arcs = 12;
-  std::string chunk_grammar, chunk_subgrammar, tags_file;  // functions 62, 63 from grammars
+  std::string chunk_grammar, chunk_subgrammar;  // functions 62, 63 from grammars
+  std::vector<std::string> tag_files;           // their tag alphabet: the union of these lists
 };
 
 bool ReadText(const std::string& path, std::string* text, std::string* error) {
@@ -125,7 +126,7 @@ int RunBuild(const BuildArgs& args) {
   if ((!args.chunk_grammar.empty() && files.count(kFunctionGrouper)) ||
       (!args.chunk_subgrammar.empty() && files.count(kFunctionGrouper2)))
     return usage("a chunk grammar and an AT&T file are given for the same function");
-  if (chunks && args.tags_file.empty())
+  if (chunks && args.tag_files.empty())
     return usage("chunk grammars need the tag list (--tags FILE)");
 
   compiler::BuildOptions options;
@@ -176,9 +177,10 @@ int RunBuild(const BuildArgs& args) {
   if (chunks) {
     std::vector<std::string> tags;
     std::string text;
-    if (!ReadText(args.tags_file, &text, &error) ||
-        !ReadTagList(args.tags_file, text, &tags, &error))
-      return fail(error);
+    for (const std::string& list : args.tag_files) {
+      if (!ReadText(list, &text, &error) || !ReadTagList(list, text, &tags, &error))
+        return fail(error);
+    }
     for (const auto& [f, path] : {std::pair{kFunctionGrouper, args.chunk_grammar},
                                   std::pair{kFunctionGrouper2, args.chunk_subgrammar}}) {
       if (path.empty()) continue;
@@ -251,8 +253,9 @@ void AddBuildCommand(CLI::App& app, int* status) {
                   "Chunk grammar (NLTK RegexpParser chunk rules) for function 62 (grouper)");
   cmd->add_option("--chunk-subgrammar", args->chunk_subgrammar,
                   "Chunk grammar for function 63 (groups inside np groups)");
-  cmd->add_option("--tags", args->tags_file,
-                  "Tag list of the chunk grammars (one tag per line)");
+  cmd->add_option("--tags", args->tag_files,
+                  "Tag list of the chunk grammars (one tag per line; given more than once, "
+                  "the union of the lists), e.g. as `vtm tag --list-tags` writes it");
   cmd->add_option("-f,--function", args->function_specs,
                   "NUMBER=FILE: AT&T file for any function number (repeatable)");
   cmd->add_option("--section", args->section,

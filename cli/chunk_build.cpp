@@ -11,7 +11,7 @@ namespace vtm::cli {
 bool ReadTagList(const std::string& path, const std::string& text, std::vector<std::string>* tags,
                  std::string* error) {
   std::istringstream in(text);
-  std::set<std::string> seen;
+  std::set<std::string> seen(tags->begin(), tags->end());
   int number = 0;
   for (std::string line; std::getline(in, line);) {
     ++number;

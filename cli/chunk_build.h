@@ -11,7 +11,8 @@
 
 namespace vtm::cli {
 
-// Reads a tag list (the text of file `path`): one tag per line; blank lines are ignored.
+// Reads a tag list (the text of file `path`) and appends the tags not yet in *tags: one
+// tag per line; blank lines are ignored.
 // Tags may not begin with a bracket (the grouper would take them for labels) or "_", or
 // hold whitespace.
 bool ReadTagList(const std::string& path, const std::string& text, std::vector<std::string>* tags,

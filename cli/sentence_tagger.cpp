@@ -37,6 +37,13 @@ bool LoadedTagger::Open(const std::string& transducer, const std::string& model,
   return true;
 }
 
+std::vector<std::string> LoadedTagger::TagNames() const {
+  std::vector<std::string> names;
+  for (int k = 0; tagger_ != nullptr && k < tagger_->tag_count; ++k)
+    names.emplace_back(tagger_->tag_names[k]);
+  return names;
+}
+
 TaggingSession::~TaggingSession() {
   vtmFreeTaggerBuffer(buffer_);
 }

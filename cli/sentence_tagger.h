@@ -30,6 +30,8 @@ class LoadedTagger {
   // False with "<file>: <reason>" in *error.
   bool Open(const std::string& transducer, const std::string& model, std::string* error);
   VtmTagger tagger() const { return tagger_; }
+  // The model's tag names, in its order: every tag tagging can give.
+  std::vector<std::string> TagNames() const;
 
  private:
   VtmFsm fsm_ = nullptr;

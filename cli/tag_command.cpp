@@ -27,6 +27,7 @@ struct TagArgs {
   std::string output = "slash";
   std::string case_mode = "auto";
   bool multiword = false;
+  bool list_tags = false;
 };
 
 void JsonString(const std::string& text, std::string* out) {
@@ -168,6 +169,10 @@ int RunTag(const TagArgs& args) {
     std::fprintf(stderr, "vtm tag: %s\n", error.c_str());
     return kExitFailure;
   }
+  if (args.list_tags) {
+    for (const std::string& name : loaded.TagNames()) std::printf("%s\n", name.c_str());
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailure;
+  }
   TaggingSession session(loaded.tagger());
   Runner runner(args, &session);
   std::vector<std::string> files = args.files;
@@ -212,6 +217,9 @@ void AddTagCommand(CLI::App& app, int* status) {
       ->check(CLI::IsMember({"auto", "exact", "lower", "upper"}));
   cmd->add_flag("--multiword", args->multiword,
                 "Recognise multi-word tokens; their non-final words get \"__mwt\"");
+  cmd->add_flag("--list-tags", args->list_tags,
+                "Print the model's tags, one per line (the tag list of a chunk grammar for "
+                "`vtm build --tags`), and read no input");
   cmd->callback([args, status] { *status = RunTag(*args); });
 }
 

@@ -36,6 +36,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vtmrt.pc
 install(FILES ${PROJECT_SOURCE_DIR}/data/sample-en.txt DESTINATION ${VTM_INSTALL_DATADIR})
 include(${CMAKE_CURRENT_LIST_DIR}/cli_runtime.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_data.cmake)
-include(${CMAKE_CURRENT_LIST_DIR}/english_chunks.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_tokenizers.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_tagger.cmake)
+# After the tagger: the grouper's tag alphabet takes in the tagger's tags.
+include(${CMAKE_CURRENT_LIST_DIR}/english_chunks.cmake)

@@ -22,11 +22,15 @@ source "$(dirname "$0")/expect.sh"
   for noun in hats cups pens bats rugs; do echo "the/dt $noun/nns ./."; done
 } >"$work/corpus.tagged"
 "$vtm" train -q -t "$work/t.vtm" -m "$work/t.model" "$work/corpus.tagged" || fail "train"
-printf 'dt\njj\nnn\nnns\nvb\nvbz\nmd\nin\n.\n' >"$work/tags"
+# The grouper's tag alphabet: the tagger's tags, listed by the tagger, in two lists.
+expect "tag list" 0 "$(printf '%s\n' . dt in jj md nn nns vb vbz)" \
+  bash -c "$vtm tag --list-tags -t $work/t.vtm -m $work/t.model | LC_ALL=C sort"
+"$vtm" tag --list-tags -t "$work/t.vtm" -m "$work/t.model" | grep -v '^v' >"$work/tags"
+printf 'vb\nvbz\nnn\n' >"$work/more-tags"
 printf 'NP: {<dt>?<jj>*<nn.*>+}\nPP: {<in><NP>}\nVP: {<md>?<vb.*>}\n' >"$work/g"
 printf 'JP: {<jj>+}\n' >"$work/sub"
-"$vtm" build -q -o "$work/g.vtm" --tags "$work/tags" --chunk-grammar "$work/g" \
-  --chunk-subgrammar "$work/sub" || fail "build the grouper"
+"$vtm" build -q -o "$work/g.vtm" --tags "$work/tags" --tags "$work/more-tags" \
+  --chunk-grammar "$work/g" --chunk-subgrammar "$work/sub" || fail "build the grouper"
 tagger=(--tagger "$work/t.vtm" -m "$work/t.model")
 mine=("${tagger[@]}" -g "$work/g.vtm")
 chunk() { "$vtm" chunk "${mine[@]}" "$@"; }

@@ -4,6 +4,7 @@
 # three output formats and with subgroups. The text is Brown corpus running text: the
 # corpus files given (NLTK's word/TAG form) with their tags taken off, until at least
 # SENTENCES sentences (default 400).
+# Every tag of the tagger must be known to the grouper.
 # Usage: chunk_pipeline_test.sh VTM_EXECUTABLE CORPUS_FILE... [-n SENTENCES]
 set -uo pipefail
 vtm=$1
@@ -39,6 +40,13 @@ for options in "" "--subgroups -f tsv" "-f json"; do
     fi
   done
 done
+# The grouper's tag alphabet holds every tag the tagger can give.
+"$vtm" tag --list-tags >"$work/tags" || fail "vtm tag --list-tags failed"
+tags=$(wc -l <"$work/tags")
+[ "$tags" -gt 50 ] || fail "the tagger lists only $tags tags"
+awk '{ print "w/" $0 }' "$work/tags" | "$vtm" group >/dev/null 2>"$work/unknown" ||
+  fail "tags of the tagger unknown to the grouper: $(head -3 "$work/unknown")"
 [ "$failures" -eq 0 ] &&
-  echo "vtm chunk: equal to the pipe in $compared runs over $sentences sentences"
+  echo "vtm chunk: all $tags tags of the tagger known to the grouper;" \
+    "equal to the pipe in $compared runs over $sentences sentences"
 exit $((failures > 0))
