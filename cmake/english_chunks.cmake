@@ -35,5 +35,9 @@ if(TARGET vtm)
     COMMENT "Compiling the English grouper"
     VERBATIM)
   add_custom_target(english_chunks ALL DEPENDS ${VTM_ENGLISH_CHUNKS_FILE})
+  # Training runs in its own target only (never a second time in this one).
+  if(TARGET english_tagger)
+    add_dependencies(english_chunks english_tagger)
+  endif()
   install(FILES ${VTM_ENGLISH_CHUNKS_FILE} DESTINATION ${VTM_INSTALL_DATADIR} OPTIONAL)
 endif()
