@@ -15,12 +15,13 @@ bash scripts/deps.sh build english
 bash scripts/deps.sh brown || echo "demo.sh: no Brown corpus: the tagger part is left out" >&2
 echo "Building vtmrt, the vtm command and the English transducer (the first run takes a while)..."
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers \
-  english_chunks >/dev/null
+cmake --build --preset release -j"$(nproc)" --target vtmrt vtm english_data english_tokenizers >/dev/null
 if cmake --build --preset release --target help | grep -q english_tagger; then
   echo "Training the English tagger on the Brown corpus (once; about a minute)..."
   cmake --build --preset release -j"$(nproc)" --target english_tagger >/dev/null
 fi
+# The grouper takes in the tagger's tags: built after it.
+cmake --build --preset release -j"$(nproc)" --target english_chunks >/dev/null
 vtm=build/release/cli/vtm
 english=build/release/share/vtmrt/english.vtm
 [ -f "$english" ] || { echo "demo.sh: $english was not built" >&2; exit 1; }
