@@ -23,7 +23,7 @@ timed() {  # timed NAME COMMAND...: one run, output to /dev/null
   local name=$1
   shift
   /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || true
-  read -r wall user sys <"$work/time"
+  read -r wall user sys < <(tail -1 "$work/time")
   awk -v n="$name" -v w="$wall" -v c="$(echo "$user + $sys" | bc)" -v t="$tokens" \
     'BEGIN { printf "%-34s %8.2f %8.2f %12.0f %12.0f\n", n, w, c, t / w, t / c }'
 }
