@@ -500,8 +500,13 @@ class Trainer {
       m->initial[t] =
           Score(std::log(l2 * initial_[t] / std::max<double>(1, starts) + l1 * uni), o_.scale);
       for (std::size_t p = 0; p < n; ++p) {
-        const double bi =
-            prev_total[p] > 0 ? static_cast<double>(bigram_[p][t]) / prev_total[p] : 0;
+        // A tag never followed by another (only ever last) predicts by the unigram alone,
+        // so that the scores after every tag form a distribution.
+        if (prev_total[p] == 0) {
+          m->transitions[t][p] = Score(std::log(uni), o_.scale);
+          continue;
+        }
+        const double bi = static_cast<double>(bigram_[p][t]) / prev_total[p];
         m->transitions[t][p] = Score(std::log(l2 * bi + l1 * uni), o_.scale);
       }
     }
