@@ -2,6 +2,7 @@
 // exact and nearest lookup, and resolving a word's tag symbols to an ambiguity class.
 // Tested in tests/lib/tagger_model_test.cpp.
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,8 @@ uint32_t ClassKeyHash(const uint16_t* key, uint32_t n) {
 
 bool ClassTableInsert(VtmClassTable* table, const uint16_t* key, uint32_t n, int32_t class_number) {
   if (table->used >= table->capacity) return false;
+  std::free(table->scan);  // the visiting order changes
+  table->scan = nullptr;
   auto* symbols = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (n == 0 ? 1 : n)));
   if (symbols == nullptr) return false;
   if (n != 0) std::memcpy(symbols, key, sizeof(uint16_t) * n);
@@ -71,10 +74,80 @@ int32_t ClassDistance(const uint16_t* token, uint32_t n, const uint16_t* key, ui
   return d;
 }
 
+namespace {
+
+uint64_t SymbolMask(const uint16_t* symbols, uint32_t n) {
+  uint64_t mask = 0;
+  for (uint32_t k = 0; k < n; ++k) mask |= uint64_t{1} << (symbols[k] & 63u);
+  return mask;
+}
+
+// Set bits of x, without a call into the compiler's run-time library on machines whose
+// baseline instruction set has no population count.
+uint32_t BitCount(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<uint32_t>((x * 0x0101010101010101u) >> 56);
+}
+
+// The nearest lookup over the scan order. distance = 4c - 3(n - c) - 2(m - c) =
+// 9c - 3n - 2m for c shared symbols. Each shared symbol is a token symbol whose mask bit
+// the entry has, so c is at most min(n, m) and the number of token symbols in the mask
+// bits both keys have (the popcount of those bits when no two token symbols share a bit).
+// An entry whose bound is not above the best so far cannot be taken and is skipped.
+int32_t NearestByScan(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
+  const uint64_t token_mask = SymbolMask(key, n);
+  uint8_t per_bit[64] = {};
+  for (uint32_t k = 0; k < n; ++k) ++per_bit[key[k] & 63u];
+  const bool one_per_bit = BitCount(token_mask) == n;
+  const int64_t token_cost = 3 * static_cast<int64_t>(n);
+  int32_t best = kLowestScore;
+  int32_t found = 0;
+  for (uint32_t p = 0; p < table.used; ++p) {
+    const VtmClassScan& e = table.scan[p];
+    const int64_t cost = token_cost + 2 * static_cast<int64_t>(e.size);
+    if (9 * static_cast<int64_t>(std::min(n, e.size)) - cost <= best) continue;
+    uint64_t both = e.mask & token_mask;
+    uint32_t shared = 0;
+    if (one_per_bit) {
+      shared = BitCount(both);
+    } else {
+      for (; both != 0; both &= both - 1) shared += per_bit[std::countr_zero(both)];
+    }
+    if (9 * static_cast<int64_t>(std::min({shared, n, e.size})) - cost <= best) continue;
+    const int32_t d = ClassDistance(key, n, e.symbols, e.size);
+    if (d > best) {
+      best = d;
+      found = e.class_number;
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+bool ClassTableIndex(VtmClassTable* table) {
+  std::free(table->scan);
+  table->scan = nullptr;
+  if (table->heads == nullptr || table->used == 0) return true;
+  auto* scan = static_cast<VtmClassScan*>(std::malloc(sizeof(VtmClassScan) * table->used));
+  if (scan == nullptr) return false;
+  uint32_t p = 0;
+  for (uint32_t chain = 0; chain < kClassChains; ++chain) {
+    for (const VtmClassEntry* e = table->heads[chain]; e != nullptr; e = e->next) {
+      scan[p++] = {SymbolMask(e->symbols, e->size), e->size, e->class_number, e->symbols};
+    }
+  }
+  table->scan = scan;
+  return true;
+}
+
 int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
   int32_t best = kLowestScore;
   int32_t found = 0;
   if (table.heads == nullptr) return 0;
+  if (table.scan != nullptr) return NearestByScan(table, key, n);
   for (uint32_t chain = 0; chain < kClassChains; ++chain) {
     for (const VtmClassEntry* e = table.heads[chain]; e != nullptr; e = e->next) {
       const int32_t d = ClassDistance(key, n, e->symbols, e->size);
@@ -108,6 +181,7 @@ void FreeClassTable(VtmClassTable* table) {
   }
   std::free(table->entries);
   std::free(table->heads);
+  std::free(table->scan);
   *table = VtmClassTable{};
 }
 

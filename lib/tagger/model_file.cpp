@@ -234,7 +234,7 @@ class TaggerLoader {
     for (int32_t number = 0;; ++number) {
       const int n = in_.String(text);
       if (n < 0) return VTM_ERR_BAD_FILE;
-      if (n == 0) return 0;
+      if (n == 0) return ClassTableIndex(&t_->class_table) ? 0 : VTM_ERR_NO_MEMORY;
       for (int k = 0; k < n; ++k) t_->class_tag_total += text[k] == '[';
       const int size = BuildClassKey(text, fsm_, mwt, key);
       if (size < 0) return VTM_ERR_BAD_FILE;

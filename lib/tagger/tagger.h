@@ -21,11 +21,25 @@ struct VtmClassEntry {
   uint16_t* symbols;  // owned
 };
 
+// An entry as the nearest lookup visits it. `mask` has bit s % 64 set for every symbol
+// s of the key, so that the popcount of (mask & token mask) bounds the symbols that the
+// key shares with a token's key from above.
+struct VtmClassScan {
+  uint64_t mask;
+  uint32_t size;
+  int32_t class_number;
+  const uint16_t* symbols;  // the entry's
+};
+
 struct VtmClassTable {
   VtmClassEntry** heads;   // kClassChains chain heads, owned
   VtmClassEntry* entries;  // capacity entries, used in order, owned
   uint32_t used;
   uint32_t capacity;
+  // The used entries in the nearest lookup's visiting order (chains 0 to 1008, each from
+  // its head), made by ClassTableIndex once every key is in; null before that and after
+  // any later insertion. Owned.
+  VtmClassScan* scan;
 };
 
 }  // namespace vtm
@@ -101,7 +115,11 @@ uint32_t ClassKeyHash(const uint16_t* key, uint32_t n);
 bool ClassTableInsert(VtmClassTable* table, const uint16_t* key, uint32_t n, int32_t class_number);
 // Class number of the key, or -1.
 int32_t ClassTableExact(const VtmClassTable& table, const uint16_t* key, uint32_t n);
+// Makes the table's scan order; false on allocation failure (the table stays usable).
+bool ClassTableIndex(VtmClassTable* table);
 // Class whose key is nearest by ClassDistance (first met on ties), 0 for an empty table.
+// With the scan order made, entries whose bound cannot beat the best so far are skipped
+// (same result, fewer distances computed).
 int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint32_t n);
 int32_t ClassDistance(const uint16_t* token, uint32_t n, const uint16_t* key, uint32_t m);
 // Sorts `symbols` in place, drops duplicates and `mwt_symbol`, and returns the class:
