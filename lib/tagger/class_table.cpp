@@ -40,11 +40,23 @@ bool ClassTableInsert(VtmClassTable* table, const uint16_t* key, uint32_t n, int
   return true;
 }
 
+namespace {
+
+// Keys are short: an inline loop, not a call to memcmp.
+bool SameSymbols(const uint16_t* a, const uint16_t* b, uint32_t n) {
+  for (uint32_t k = 0; k < n; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int32_t ClassTableExact(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
   if (table.heads == nullptr) return -1;
   for (const VtmClassEntry* e = table.heads[ClassKeyHash(key, n) % kClassChains]; e != nullptr;
        e = e->next) {
-    if (e->size == n && std::equal(key, key + n, e->symbols)) return e->class_number;
+    if (e->size == n && SameSymbols(key, e->symbols, n)) return e->class_number;
   }
   return -1;
 }
