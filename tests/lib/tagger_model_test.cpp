@@ -246,23 +246,7 @@ TEST(SymbolNumbers, BaseCodesAndFollowingEscapes) {
   EXPECT_EQ(CodesToSymbols(empty, esc, out, 1), 0);
 }
 
-// A table built from keys, classes numbered in order.
-struct Table {
-  explicit Table(const std::vector<std::vector<uint16_t>>& keys) {
-    t.heads = static_cast<VtmClassEntry**>(std::calloc(kClassChains, sizeof(VtmClassEntry*)));
-    t.entries = static_cast<VtmClassEntry*>(std::calloc(keys.size() + 1, sizeof(VtmClassEntry)));
-    t.capacity = static_cast<uint32_t>(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-      EXPECT_TRUE(ClassTableInsert(&t, keys[k].data(), static_cast<uint32_t>(keys[k].size()),
-                                   static_cast<int32_t>(k)));
-    }
-  }
-  ~Table() { FreeClassTable(&t); }
-  int32_t Nearest(std::vector<uint16_t> key) const {
-    return ClassTableNearest(t, key.data(), static_cast<uint32_t>(key.size()));
-  }
-  VtmClassTable t{};
-};
+using Table = test::KeyTable;
 
 TEST(ClassTable, HashChainsAndExactLookup) {
   const uint16_t one[] = {3};

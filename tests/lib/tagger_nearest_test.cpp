@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <set>
 #include <tuple>
 
+#include "support/tagger_fixtures.h"
 #include "tagger/tagger.h"
 
 namespace vtm {
@@ -49,22 +49,7 @@ int32_t RefNearest(const std::vector<Key>& keys, const Key& token) {
   return found;
 }
 
-struct Table {
-  explicit Table(const std::vector<Key>& keys) {
-    t.heads = static_cast<VtmClassEntry**>(std::calloc(kClassChains, sizeof(VtmClassEntry*)));
-    t.entries = static_cast<VtmClassEntry*>(std::calloc(keys.size() + 1, sizeof(VtmClassEntry)));
-    t.capacity = static_cast<uint32_t>(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-      EXPECT_TRUE(ClassTableInsert(&t, keys[k].data(), static_cast<uint32_t>(keys[k].size()),
-                                   static_cast<int32_t>(k)));
-    }
-  }
-  ~Table() { FreeClassTable(&t); }
-  int32_t Nearest(const Key& key) const {
-    return ClassTableNearest(t, key.data(), static_cast<uint32_t>(key.size()));
-  }
-  VtmClassTable t{};
-};
+using Table = test::KeyTable;
 
 Key RandomKey(std::mt19937& rng, int max_size, int symbols, int spread) {
   std::set<uint16_t> set;
@@ -127,7 +112,7 @@ TEST(ClassTableNearest, TiesKeepTheFirstVisitedWithTheScanOrder) {
   // An insertion after indexing drops the scan order, which would miss the new entry.
   Table table({{7}, {2}});
   ASSERT_TRUE(ClassTableIndex(&table.t));
-  table.t.capacity = 3;  // the fixture allocates one entry more than it fills
+  table.t.capacity = 3;  // the fixture has room for one entry more
   const uint16_t five[] = {5};
   ASSERT_TRUE(ClassTableInsert(&table.t, five, 1, 2));
   EXPECT_EQ(table.t.scan, nullptr);

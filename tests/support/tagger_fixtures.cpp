@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "compiler/att_reader.h"
 #include "compiler/transducer_builder.h"
 
@@ -20,8 +22,8 @@ std::shared_ptr<compiler::AttTransducer> Att(const std::string& text) {
 
 FsmPtr ClassFsm(const ClassFsmOptions& options, const std::string& name) {
   compiler::BuildOptions o;
-  o.inputs.push_back({vtm::kFunctionClassLexicon, "lexicon",
-                      Att(compiler::ClassLexiconAtt(options.lexicon))});
+  o.inputs.push_back(
+      {vtm::kFunctionClassLexicon, "lexicon", Att(compiler::ClassLexiconAtt(options.lexicon))});
   if (options.guesser) {
     compiler::GuesserRules rules = options.rules;
     if (rules.alphabet.empty()) rules.alphabet.push_back('a');
@@ -99,6 +101,24 @@ TagRun Tag(VtmTaggerRec* tagger, VtmTaggerBufferRec* buffer, const std::vector<s
     }
   }
   return run;
+}
+
+KeyTable::KeyTable(const std::vector<std::vector<uint16_t>>& keys) {
+  t.heads = static_cast<VtmClassEntry**>(std::calloc(kClassChains, sizeof(VtmClassEntry*)));
+  t.entries = static_cast<VtmClassEntry*>(std::calloc(keys.size() + 1, sizeof(VtmClassEntry)));
+  t.capacity = static_cast<uint32_t>(keys.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    EXPECT_TRUE(ClassTableInsert(&t, keys[k].data(), static_cast<uint32_t>(keys[k].size()),
+                                 static_cast<int32_t>(k)));
+  }
+}
+
+KeyTable::~KeyTable() {
+  FreeClassTable(&t);
+}
+
+int32_t KeyTable::Nearest(const std::vector<uint16_t>& key) const {
+  return ClassTableNearest(t, key.data(), static_cast<uint32_t>(key.size()));
 }
 
 }  // namespace vtm::test

@@ -1,6 +1,7 @@
 // Class transducers and tagger models for the tagger tests: built with the compiler's
 // class lexicon and guesser writers and the model writer, written to temporary files and
-// loaded by the runtime; and a helper that tags a token list and reads the output.
+// loaded by the runtime; a class table filled from keys; and a helper that tags a token
+// list and reads the output.
 #pragma once
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "compiler/class_transducer.h"
 #include "compiler/tagger_model.h"
 #include "support/fsm_fixtures.h"
+#include "tagger/tagger.h"
 #include "vtmrt.h"
 
 namespace vtm::test {
@@ -51,6 +53,17 @@ struct TagRun {
 // vtm_tag_sentence over `tokens`.
 TagRun Tag(VtmTaggerRec* tagger, VtmTaggerBufferRec* buffer, const std::vector<std::string>& tokens,
            int flags, VtmClientDict dict = nullptr, int output_size = 4096);
+// A class table with class k keyed by keys[k] (the test fails when an insertion does),
+// and room for one entry more.
+struct KeyTable {
+  explicit KeyTable(const std::vector<std::vector<uint16_t>>& keys);
+  ~KeyTable();
+  KeyTable(const KeyTable&) = delete;
+  KeyTable& operator=(const KeyTable&) = delete;
+  int32_t Nearest(const std::vector<uint16_t>& key) const;
+  VtmClassTable t{};
+};
+
 // Tokens as consecutive NUL-terminated strings (and a final empty one when `terminate`).
 std::string Joined(const std::vector<std::string>& tokens, bool terminate = false);
 
