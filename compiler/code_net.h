@@ -44,6 +44,9 @@ struct CodeState {
 struct CodeNet {
   uint32_t start = 0;
   std::vector<CodeState> states;
+  // Laid out for the inverse walk (inverse_layout.h): the encoder gives the first-side
+  // epsilon's alternatives a direct-index table and the written symbols none.
+  bool inverse_layout = false;
   std::size_t arc_count() const;
 };
 

@@ -60,7 +60,17 @@ class Emitter {
   const CodeState& State(uint32_t s) const { return nets_[k_]->states[s]; }
   bool Final(uint32_t s) const { return s != kNoState && State(s).final; }
   bool UsesTable(const CodeState& st) const {
-    return static_cast<int>(st.symbols.size()) >= options_.table_min_symbols;
+    return !nets_[k_]->inverse_layout &&
+           static_cast<int>(st.symbols.size()) >= options_.table_min_symbols;
+  }
+  // Second-side codes of the first-side epsilon, in a net laid out for the inverse walk.
+  std::size_t InputCodes(const CodeState& st) const {
+    if (!nets_[k_]->inverse_layout) return 0;
+    return static_cast<std::size_t>(
+        std::count_if(st.eps.begin(), st.eps.end(), [](const CodeAlt& a) { return a.code != 0; }));
+  }
+  bool UsesInputTable(const CodeState& st) const {
+    return static_cast<int>(InputCodes(st)) >= options_.table_min_inputs;
   }
   uint32_t StateBlob(uint32_t s) const { return offsets_[k_] + s; }
 
@@ -106,6 +116,8 @@ class Emitter {
         k_ = kind.subnet;
         if (kind.kind == 1)
           EmitTable(kind.state, b);
+        else if (kind.kind == 3)
+          EmitInputTable(kind.state, b);
         else
           EmitNidBlob(kind.state, kind.item, b);
       }
@@ -182,7 +194,18 @@ class Emitter {
     if (!st.eps.empty()) {
       bool more = more_after();
       out_.push_back(c_.eps | (more ? kMoreBit : 0));
-      EmitAlts(st.eps, !more);
+      if (UsesInputTable(st)) {
+        // Epsilon alternatives (code 0, sorted first), then the table of the codes.
+        for (const CodeAlt& alt : st.eps) {
+          if (alt.code != 0) break;
+          out_.push_back(c_.eps | (Final(alt.target) ? kFinalBit : 0) | kMoreBit);
+          Target(alt.target, false);
+        }
+        out_.push_back(c_.table);
+        Ref(ExtraBlob(3, s, 0), false);
+      } else {
+        EmitAlts(st.eps, !more);
+      }
     }
     if (!st.operands.empty()) {
       bool more = more_after();
@@ -242,13 +265,44 @@ class Emitter {
     }
   }
 
+  // The direct-index table of the second-side codes after a state's first-side
+  // epsilon (inverse layout), laid out as EmitTable's: it is read as a direct-index
+  // table by the inverse walk, which seeks its input there, and as a generic table by
+  // the lookup walk, which writes every entry.
+  void EmitInputTable(uint32_t s, uint32_t b) {
+    ++tables_;
+    const CodeState& st = State(s);
+    const auto first =
+        std::find_if(st.eps.begin(), st.eps.end(), [](const CodeAlt& a) { return a.code != 0; });
+    const uint8_t s0 = first->code;
+    const uint8_t top = st.eps.back().code;
+    out_.push_back(static_cast<uint8_t>(top - s0));
+    location_[b] = static_cast<int64_t>(out_.size());
+    auto alt = first;
+    for (int code = s0; code <= top; code += 4) {
+      std::size_t slot = out_.size();
+      if (alt != st.eps.end() && alt->code == code) {
+        bool last = code == top;
+        out_.push_back(alt->code | (Final(alt->target) ? kFinalBit : 0) | (last ? 0 : kMoreBit));
+        if (State(alt->target).arcless())
+          out_.push_back(0);
+        else
+          Ref(StateBlob(alt->target), true);
+        ++alt;
+      } else {
+        out_.push_back(c_.table | kMoreBit);
+      }
+      out_.resize(slot + 4, 0);
+    }
+  }
+
   void EmitNidBlob(uint32_t s, uint32_t item, uint32_t b) {
     location_[b] = static_cast<int64_t>(out_.size());
     EmitNid(State(s).symbols[item], true);
   }
 
   struct Kind {
-    uint8_t kind;  // 1 table, 2 non-identity group
+    uint8_t kind;  // 1 table, 2 non-identity group, 3 table of second-side codes
     uint32_t subnet, state, item;
   };
 

@@ -2,9 +2,11 @@
 // read. Layout: each state's arc list holds its epsilon group, its flag operand group,
 // then its symbol arcs (or one direct-index table label when it has many). The target
 // of the last arc is placed inline right after its label (depth-first), so a scan
-// never has to skip it; every other target is a state reference, 0 for a state without
-// arcs. References are one byte (near table), two bytes (far table) or three bytes
-// (absolute); the states referenced most often get the near slots, then the far ones.
+// never has to skip it; in a net laid out for the inverse walk the second-side codes
+// after the first-side epsilon get the table instead (the walk seeks its input there); every other
+// target is a state reference, 0 for a state without arcs. References are one byte (near table),
+// two bytes (far table) or three bytes (absolute); the states referenced most often get the near
+// slots, then the far ones.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +18,8 @@
 namespace vtm::compiler {
 
 struct EncoderOptions {
-  int table_min_symbols = 12;                   // states with this many symbol arcs get a table
+  int table_min_symbols = 12;  // states with this many symbol arcs get a table
+  int table_min_inputs = 6;    // inverse layout: this many second-side codes read get a table
   std::size_t max_state_table_entries = 20000;  // near + far entries the table area holds
 };
 

@@ -6,6 +6,7 @@
 
 #include "code_assignment.h"
 #include "code_net.h"
+#include "inverse_layout.h"
 #include "sym_graph.h"
 
 namespace vtm::compiler {
@@ -103,10 +104,12 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
       return false;
     }
   }
-  // One graph per distinct (transducer, projection); functions may share a subnet.
+  // One graph per distinct (transducer, projection, layout); functions may share a
+  // subnet. Generation is read by the inverse walk alone and gets the layout made for it.
   struct GraphSlot {
     const BuildInput* input;
     bool project;
+    bool inverse_layout;
     bool inverse_used = false;
     SymGraph graph;
   };
@@ -114,10 +117,13 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   std::map<int, std::size_t> slot_of;
   for (auto [f, in] : by_function) {
     bool project = f == kFunctionExpansion;
+    bool inverse_layout = f == kFunctionGeneration;
     std::size_t slot = graphs.size();
     for (std::size_t i = 0; i < graphs.size(); ++i)
-      if (graphs[i].input->att == in->att && graphs[i].project == project) slot = i;
-    if (slot == graphs.size()) graphs.push_back({in, project, false, {}});
+      if (graphs[i].input->att == in->att && graphs[i].project == project &&
+          graphs[i].inverse_layout == inverse_layout)
+        slot = i;
+    if (slot == graphs.size()) graphs.push_back({in, project, inverse_layout, false, {}});
     bool inverse = f == kFunctionGeneration || f == kFunctionStemming ||
                    (f == kFunctionAnalysis && !by_function.count(kFunctionGeneration));
     graphs[slot].inverse_used = graphs[slot].inverse_used || inverse;
@@ -143,6 +149,8 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   std::vector<const SymGraph*> graph_ptrs;
   for (const GraphSlot& g : graphs) graph_ptrs.push_back(&g.graph);
   SymbolCounts counts = CountSymbols(alphabet, graph_ptrs);
+  // The generation layout writes its first sides as non-identity pairs x:epsilon.
+  for (const GraphSlot& g : graphs) counts.any_nonid = counts.any_nonid || g.inverse_layout;
 
   // Header and tables that do not depend on the layout.
   TransducerSpec base;
@@ -184,7 +192,10 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
     eo.max_state_table_entries = area >= 65535 ? 0 : (65535 - area) / 3;
     std::vector<CodeNet> nets;
     nets.reserve(graphs.size());
-    for (const GraphSlot& g : graphs) nets.push_back(BuildCodeNet(g.graph, c.codes));
+    for (const GraphSlot& g : graphs) {
+      CodeNet net = BuildCodeNet(g.graph, c.codes);
+      nets.push_back(g.inverse_layout ? InverseLayout(net) : std::move(net));
+    }
     std::vector<const CodeNet*> net_ptrs;
     for (const CodeNet& n : nets) net_ptrs.push_back(&n);
     if (!EncodeNetwork(net_ptrs, c.codes, eo, &c.network, &last_error)) continue;

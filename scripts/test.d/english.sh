@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Real-data check of the compiler: Debian's English analyzer (apertium-en-es), exported
-# as AT&T by lt-print, is compiled by `vtm build` (lexicon section: analysis, and its
-# surface projection as expansion) and by the open-source peers (HFST optimized lookup
-# and foma). On every distinct word of the Brown corpus the analysis sets of vtm must
-# equal both peers', and generating from every analysis found must give back the peers'
-# surface sets. Skips (status 0, reason printed) only when the packages or the corpus
+# as AT&T by lt-print, is compiled by `vtm build` (lexicon section: analysis, generation
+# laid out for the inverse walk, and its surface projection as expansion) and by the
+# open-source peers (HFST optimized lookup and foma). On every distinct word of the Brown
+# corpus the analysis sets of vtm must equal both peers', and generating from every
+# analysis found must give back the peers' surface sets, and the very same result lists
+# (order included) as generation through the analysis function (the analysis-only file). Skips (status 0, reason printed) only when the packages or the corpus
 # cannot be installed. Prints compile time and file sizes.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -37,7 +38,8 @@ start=$(date +%s.%N)
   -o "$work/en-analysis.vtm" || fail "vtm build failed"
 end=$(date +%s.%N)
 "$vtm" build -q --drop-unmappable --section 3 --analysis "$work/all.att" \
-  --expansion "$work/all.att" --date 2026-01-01 -o "$work/en.vtm" || fail "vtm build failed"
+  --generation "$work/all.att" --expansion "$work/all.att" --date 2026-01-01 \
+  -o "$work/en.vtm" || fail "vtm build failed"
 
 # Peers from the same section. foma reads @_SPACE_@ as a symbol: give it a space.
 hfst-txt2fst -i "$work/lexicon.att" -o "$work/en.hfst" &&
@@ -132,9 +134,20 @@ for line in sys.stdin:
     forms = [f for f in r.split("|") if f and f.encode("cp1252", "replace").decode("cp1252") == f]
     print(re.sub(r"<([^<>]*)>", r"[\1]", w) + "\t" + "|".join(forms))' | sort >"$work/foma.gen"
 compare "$work/vtm.gen" "$work/hfst.gen" "generation, vtm vs hfst-optimized-lookup" || status=1
+# Function 23's own layout against the analysis network read inversely: same lists.
+"$vtm" generate -t "$work/en-analysis.vtm" <"$work/analyses.txt" >"$work/gen-fallback.txt" &&
+  "$vtm" generate -t "$work/en.vtm" <"$work/analyses.txt" >"$work/gen-layout.txt" ||
+  fail "vtm generate failed"
+if cmp -s "$work/gen-fallback.txt" "$work/gen-layout.txt"; then
+  echo "generation, function 23 vs function 12: $(wc -l <"$work/analyses.txt") analyses, same result lists"
+else
+  echo "generation, function 23 vs function 12: result lists differ"
+  diff "$work/gen-fallback.txt" "$work/gen-layout.txt" | head -10
+  status=1
+fi
 compare "$work/vtm.gen" "$work/foma.gen" "generation, vtm vs flookup" || status=1
 
-printf 'english: %s words, %s analyses; compile %.1f s; sizes: vtm analysis %s, vtm analysis+expansion %s, hfstol %s, foma %s bytes\n' \
+printf 'english: %s words, %s analyses; compile %.1f s; sizes: vtm analysis %s, vtm analysis+generation+expansion %s, hfstol %s, foma %s bytes\n' \
   "$words" "$(wc -l <"$work/analyses.txt")" "$(awk "BEGIN{print $end - $start}")" \
   "$(stat -c %s "$work/en-analysis.vtm")" "$(stat -c %s "$work/en.vtm")" \
   "$(stat -c %s "$work/en.hfstol")" "$(stat -c %s "$work/en.foma")"

@@ -22,8 +22,10 @@ FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
   }
   compiler::BuildOptions build;
   build.inputs.push_back({options.function, file_name, t});
+  if (options.generation) build.inputs.push_back({kFunctionGeneration, file_name, t});
   build.label_base = options.label_base;
   build.encoder.table_min_symbols = options.table_min_symbols;
+  build.encoder.table_min_inputs = options.table_min_inputs;
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(build, &spec, &report, &error)) {

@@ -15,6 +15,9 @@ struct CompileAttOptions {
   int function = kFunctionAnalysis;  // generation (mode 8) falls back to analysis
   int label_base = 0;                // 0: the compiler picks the smallest file
   int table_min_symbols = 12;        // states with this many symbol arcs get a table
+  // The text serves generation (function 23, laid out for the inverse walk) as well.
+  bool generation = false;
+  int table_min_inputs = 6;  // generation: states reading this many codes get a table
 };
 
 // Compiles `att` into the temporary file `file_name` and loads it. When the text cannot
