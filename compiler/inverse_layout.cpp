@@ -2,6 +2,7 @@
 #include "inverse_layout.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
 #include <utility>
 
@@ -204,11 +205,154 @@ Automaton Minimize(const Automaton& d) {
   return m;
 }
 
+// Outputs delayed until the input decides them: the subset construction over items
+// (state, output not yet written). A step on an input code leads to the items it
+// reaches (closed over the steps that read nothing), writes their longest common
+// output prefix and keeps the rest pending; at a final item the pending rest is written
+// on a path to a final state. The walk then branches on outputs only where
+// the relation is ambiguous or a word ends. Returns false (and the split automaton is
+// used instead) for flag diacritics, whose order among the steps must stay, and when
+// pending outputs grow past a bound (a cyclic transducer may delay without end).
+bool DelayedOutputs(const CodeNet& net, std::size_t max_states, Automaton* out) {
+  constexpr std::size_t kMaxPending = 64;
+  struct Step {
+    uint8_t x, y;  // written, read (0: none)
+    uint32_t target;
+  };
+  std::vector<std::vector<Step>> steps(net.states.size());
+  for (uint32_t q = 0; q < net.states.size(); ++q) {
+    const CodeState& s = net.states[q];
+    if (!s.operands.empty()) return false;
+    for (const CodeAlt& alt : s.eps) steps[q].push_back({0, alt.code, alt.target});
+    for (const CodeSymbol& sym : s.symbols) {
+      if (sym.identity != kNoState) steps[q].push_back({sym.code, sym.code, sym.identity});
+      for (const CodeAlt& alt : sym.others) steps[q].push_back({sym.code, alt.code, alt.target});
+    }
+  }
+  using Item = std::pair<uint32_t, std::string>;  // state, pending output codes
+  using Items = std::vector<Item>;
+  bool overflow = false;
+  auto closure = [&](Items items) {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    for (std::size_t i = 0; i < items.size() && !overflow; ++i) {
+      for (const Step& st : steps[items[i].first]) {
+        if (st.y != 0) continue;
+        Item next{st.target, st.x ? items[i].second + char(st.x) : items[i].second};
+        if (next.second.size() > kMaxPending) overflow = true;
+        if (std::find(items.begin(), items.end(), next) == items.end()) items.push_back(next);
+      }
+    }
+    std::sort(items.begin(), items.end());
+    return items;
+  };
+  // Removes and returns the output prefix common to every item.
+  auto common = [](Items* items) {
+    std::string prefix = items->empty() ? std::string() : items->front().second;
+    for (const Item& it : *items) {
+      std::size_t k = 0;
+      while (k < prefix.size() && k < it.second.size() && prefix[k] == it.second[k]) ++k;
+      prefix.resize(k);
+    }
+    for (Item& it : *items) it.second.erase(0, prefix.size());
+    return prefix;
+  };
+  Automaton& a = *out;
+  a = Automaton();
+  std::unordered_map<std::string, uint32_t> ids;
+  std::vector<Items> sets;          // the subsets met, in order
+  std::vector<uint32_t> set_state;  // each one's state
+  auto id_of = [&](Items items) {
+    std::string key;
+    for (const Item& it : items) {
+      key.append(reinterpret_cast<const char*>(&it.first), sizeof it.first);
+      key += it.second;
+      key += '\0';  // codes are never 0
+    }
+    auto [pos, fresh] = ids.try_emplace(std::move(key), 0);
+    if (fresh) {
+      pos->second = a.Add();
+      sets.push_back(std::move(items));
+      set_state.push_back(pos->second);
+    }
+    return pos->second;
+  };
+  // A chain of writes from `from` to `to` (a read of `read` first when it is not 0).
+  auto chain = [&](uint32_t from, uint8_t read, const std::string& writes, uint32_t to) {
+    std::vector<uint32_t> labels;
+    if (read) labels.push_back(kRead | read);
+    for (char c : writes) labels.push_back(kWrite | static_cast<uint8_t>(c));
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+      uint32_t t = k + 1 == labels.size() ? to : a.Add();
+      a.arcs[from].push_back({labels[k], t});
+      from = t;
+    }
+  };
+  Items first = closure({{net.start, std::string()}});
+  std::string prefix = common(&first);
+  const uint32_t s0 = id_of(std::move(first));
+  a.start = s0;
+  if (!prefix.empty()) {  // written before anything is read
+    a.start = a.Add();
+    chain(a.start, 0, prefix, s0);
+  }
+  for (std::size_t k = 0; k < sets.size(); ++k) {
+    if (overflow || a.arcs.size() > max_states) return false;
+    const uint32_t s = set_state[k];
+    std::vector<std::string> endings;
+    std::vector<std::pair<uint8_t, Item>> moves;
+    for (const Item& it : sets[k]) {
+      if (net.states[it.first].final) {
+        if (it.second.empty())
+          a.final[s] = 1;
+        else
+          endings.push_back(it.second);
+      }
+      for (const Step& st : steps[it.first])
+        if (st.y != 0)
+          moves.push_back({st.y, {st.target, st.x ? it.second + char(st.x) : it.second}});
+    }
+    std::sort(moves.begin(), moves.end());
+    for (std::size_t i = 0; i < moves.size();) {
+      std::size_t j = i;
+      Items next;
+      for (; j < moves.size() && moves[j].first == moves[i].first; ++j)
+        next.push_back(moves[j].second);
+      Items closed = closure(std::move(next));
+      std::string writes = common(&closed);
+      const uint32_t t = id_of(std::move(closed));
+      chain(s, moves[i].first, writes, t);
+      i = j;
+    }
+    // The pending outputs of the final items, as a tree of writes (one arc per code)
+    // whose every ending is final.
+    std::sort(endings.begin(), endings.end());  // children in ascending code order
+    std::map<std::pair<uint32_t, uint8_t>, uint32_t> tree;
+    for (const std::string& w : endings) {
+      uint32_t node = s;
+      for (char c : w) {
+        const auto code = static_cast<uint8_t>(c);
+        auto it = tree.find({node, code});
+        if (it == tree.end()) {
+          const uint32_t t = a.Add();
+          a.arcs[node].push_back({kWrite | code, t});
+          it = tree.emplace(std::make_pair(node, code), t).first;
+        }
+        node = it->second;
+      }
+      a.final[node] = 1;
+    }
+    std::sort(a.arcs[s].begin(), a.arcs[s].end());
+  }
+  return !overflow;
+}
+
 }  // namespace
 
 CodeNet InverseLayout(const CodeNet& net, InverseLayoutReport* report) {
   const Automaton split = Split(net);
-  const Automaton dfa = Determinize(split);
+  Automaton dfa;
+  if (!DelayedOutputs(net, 8 * split.arcs.size() + 65536, &dfa)) dfa = Determinize(split);
   const Automaton min = Minimize(dfa);
   if (report) *report = {split.arcs.size(), dfa.arcs.size(), min.arcs.size()};
   CodeNet out;
