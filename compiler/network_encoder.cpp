@@ -46,6 +46,16 @@ class Emitter {
     }
   }
 
+  // True when blob b belongs to a net laid out for the inverse walk.
+  bool InverseBlob(uint32_t b) const {
+    std::size_t k =
+        b < state_blobs_
+            ? static_cast<std::size_t>(std::upper_bound(offsets_.begin(), offsets_.end(), b) -
+                                       offsets_.begin() - 1)
+            : kind_[b].subnet;
+    return nets_[k]->inverse_layout;
+  }
+
   std::vector<uint8_t> out_;
   std::vector<int64_t> location_;
   std::vector<uint64_t> weight_;  // references outside tables, from the first pass
@@ -328,12 +338,18 @@ bool EncodeNetwork(const std::vector<const CodeNet*>& nets, const CodeAssignment
   e.Run(false);
   const int lb = codes.label_base;
 
-  // Blobs by descending weight.
+  // Blobs by descending weight; those of nets laid out for the inverse walk after the
+  // others, so that a generation layout takes no short reference from the functions
+  // that the lookup walks read.
   std::vector<uint32_t> order;
-  for (uint32_t b = 0; b < e.weight_.size(); ++b)
+  std::vector<uint8_t> inverse(e.weight_.size(), 0);
+  for (uint32_t b = 0; b < e.weight_.size(); ++b) {
     if (e.weight_[b] > 0) order.push_back(b);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t x, uint32_t y) { return e.weight_[x] > e.weight_[y]; });
+    inverse[b] = e.InverseBlob(b);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    return inverse[x] != inverse[y] ? inverse[x] < inverse[y] : e.weight_[x] > e.weight_[y];
+  });
   std::vector<uint64_t> prefix(order.size() + 1, 0);
   for (std::size_t i = 0; i < order.size(); ++i) prefix[i + 1] = prefix[i] + e.weight_[order[i]];
   const uint64_t placeholder = 2 * prefix.back();

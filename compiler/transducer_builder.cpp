@@ -173,36 +173,55 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
     bases = {options.label_base};
   else
     bases = {32, 48, 64, 80, 96, 112, 128};
-  Candidate best;
   std::string last_error;
-  for (int lb : bases) {
-    progress("encoding with label base " + std::to_string(lb));
-    Candidate c;
+  // Encodes every graph with label base lb; with `plain_only`, only those that are not
+  // laid out for the inverse walk. False (and last_error) when that base cannot serve.
+  auto encode = [&](int lb, bool plain_only, Candidate* c) {
     if (lb % 4 != 0 || lb < 16 || lb > 240) {
       last_error = "label base must be a multiple of 4 from 16 to 240";
-      continue;
+      return false;
     }
-    if (!AssignCodes(static_cast<uint8_t>(lb), alphabet, counts, &c.codes, &last_error)) continue;
-    c.codes.escapes_after = escapes_after;
+    if (!AssignCodes(static_cast<uint8_t>(lb), alphabet, counts, &c->codes, &last_error))
+      return false;
+    c->codes.escapes_after = escapes_after;
     TransducerSpec probe = base;
-    FillTables(alphabet, c.codes, &probe);
+    FillTables(alphabet, c->codes, &probe);
     std::size_t area = TableAreaBase(probe, &last_error);
-    if (area == SIZE_MAX) return *error = last_error, false;
+    if (area == SIZE_MAX) return false;
     EncoderOptions eo = options.encoder;
     eo.max_state_table_entries = area >= 65535 ? 0 : (65535 - area) / 3;
     std::vector<CodeNet> nets;
     nets.reserve(graphs.size());
     for (const GraphSlot& g : graphs) {
-      CodeNet net = BuildCodeNet(g.graph, c.codes);
+      if (plain_only && g.inverse_layout) continue;
+      CodeNet net = BuildCodeNet(g.graph, c->codes);
       nets.push_back(g.inverse_layout ? InverseLayout(net) : std::move(net));
     }
     std::vector<const CodeNet*> net_ptrs;
     for (const CodeNet& n : nets) net_ptrs.push_back(&n);
-    if (!EncodeNetwork(net_ptrs, c.codes, eo, &c.network, &last_error)) continue;
-    int width = c.network.bytes.size() > 65536 ? 3 : 2;
-    c.size = area + c.network.bytes.size() +
-             width * (c.network.near_states.size() + c.network.far_states.size());
-    if (!best.size || c.size < best.size) best = std::move(c);
+    if (!EncodeNetwork(net_ptrs, c->codes, eo, &c->network, &last_error)) return false;
+    int width = c->network.bytes.size() > 65536 ? 3 : 2;
+    c->size = area + c->network.bytes.size() +
+              width * (c->network.near_states.size() + c->network.far_states.size());
+    return true;
+  };
+  // The label base is chosen for the functions that the lookup walks read; a generation
+  // layout follows that choice (and is built once), so that adding generation to a file
+  // does not change how its analysis is laid out.
+  bool any_inverse = false, any_plain = false;
+  for (const GraphSlot& g : graphs) (g.inverse_layout ? any_inverse : any_plain) = true;
+  const bool plain_choice = any_inverse && any_plain;
+  Candidate best;
+  for (int lb : bases) {
+    progress("encoding with label base " + std::to_string(lb));
+    Candidate c;
+    if (encode(lb, plain_choice, &c) && (!best.size || c.size < best.size)) best = std::move(c);
+  }
+  if (plain_choice && best.size) {
+    progress("encoding every function with label base " + std::to_string(best.codes.label_base));
+    Candidate all;
+    if (!encode(best.codes.label_base, false, &all)) all.size = 0;
+    best = std::move(all);
   }
   if (!best.size) {
     *error = last_error;
