@@ -76,16 +76,18 @@ TEST(BuildTransducer, WritesTagsSpecialCodesFunctionsAndAWalkableNetwork) {
   EXPECT_STREQ(text, "(c) test line two");
   ASSERT_EQ(vtm_fsm_version(text, sizeof text, f), 0);
   EXPECT_STREQ(text, "4.5.6");
-  // Analysis and generation share a subnet; expansion is a projection of its own.
-  EXPECT_EQ(FsmFunctionSubnet(f, 12), FsmFunctionSubnet(f, 23));
+  // Generation is laid out for the inverse walk, expansion is a projection: each of the
+  // three functions has a subnet of its own.
+  EXPECT_NE(FsmFunctionSubnet(f, 12), FsmFunctionSubnet(f, 23));
   EXPECT_NE(FsmFunctionSubnet(f, 1), FsmFunctionSubnet(f, 12));
+  EXPECT_NE(FsmFunctionSubnet(f, 1), FsmFunctionSubnet(f, 23));
   EXPECT_EQ(FsmFunctionSubnet(f, 27), kNoSubnet);
-  EXPECT_EQ(f->header.subnet_count, 2);
+  EXPECT_EQ(f->header.subnet_count, 3);
   for (const char* tag : {"n", "sg", "+PL"}) EXPECT_NE(FsmTagCode(f, tag, strlen(tag)), 0) << tag;
   EXPECT_EQ(FsmTagCode(f, "pl", 2), 0);
   EXPECT_NE(f->tagsep_code, 0);
   EXPECT_EQ(f->tb_code, 1);  // no token boundary symbol
-  for (int s = 0; s < 2; ++s) {
+  for (int s = 0; s < 3; ++s) {
     NetworkStats stats = CountNetwork(*f, s);
     EXPECT_TRUE(stats.complete) << stats.problem;
     EXPECT_GT(stats.arcs, 8u);
