@@ -10,18 +10,8 @@ set -uo pipefail
 vtm=$1
 source "$(dirname "$0")/expect.sh"
 
-{
-  for k in 1 2 3 4 5 6; do
-    echo "the/dt dog/nn barks/vbz ./."
-    echo "the/dt dogs/nns bark/vb ./."
-    echo "a/dt cat/nn sleeps/vbz in/in the/dt house/nn ./."
-    echo "dogs/nns chase/vb the/dt cats/nns ./."
-    echo "the/dt cat/nn can/md bark/vb ./."
-  done
-  echo "the/dt old/jj dog/nn walks/vbz ./."
-  for noun in hats cups pens bats rugs; do echo "the/dt $noun/nns ./."; done
-} >"$work/corpus.tagged"
-"$vtm" train -q -t "$work/t.vtm" -m "$work/t.model" "$work/corpus.tagged" || fail "train"
+corpus=$(cd "$(dirname "$0")/data" && pwd)/small.tagged
+"$vtm" train -q -t "$work/t.vtm" -m "$work/t.model" "$corpus" || fail "train"
 # The grouper's tag alphabet: the tagger's tags, listed by the tagger, in two lists.
 expect "tag list" 0 "$(printf '%s\n' . dt in jj md nn nns vb vbz)" \
   bash -c "$vtm tag --list-tags -t $work/t.vtm -m $work/t.model | LC_ALL=C sort"
