@@ -57,5 +57,21 @@ grep -qF "line 2: a sentence has more than 100000 tokens" "$work/stderr" || fail
 grep -qF "line 3: a sentence has more than 1000000 bytes" "$work/stderr" || fail "word: $(cat "$work/stderr")"
 expect "bad option" 2 "" tag --output xml <<< "the"
 
+# Growth: sentences of 2 to 6000 tokens and of words up to 9000 bytes, in rising and then
+# falling order, make the buffers grow within one process; each line must be tagged as a
+# process that sees it alone tags it.
+: >"$work/grow.txt"
+for n in 1 100 129 1000 3000 2 4; do
+  printf 'the dog %.0s' $(seq "$n") | sed 's/ $//' >>"$work/grow.txt"
+  echo >>"$work/grow.txt"
+done
+printf 'the %s dog\n' "$(head -c 9000 /dev/zero | tr '\0' s)" >>"$work/grow.txt"
+echo "the cats" >>"$work/grow.txt"
+tag "$work/grow.txt" >"$work/grow.out" 2>"$work/stderr" || fail "growth: $(cat "$work/stderr")"
+while IFS= read -r line; do tag <<< "$line"; done <"$work/grow.txt" >"$work/alone.out"
+cmp -s "$work/grow.out" "$work/alone.out" || fail "growth: one process tags differently"
+[ "$(wc -l <"$work/grow.out")" -eq 9 ] || fail "growth: $(wc -l <"$work/grow.out") lines"
+[ "$(tr ' ' '\n' <"$work/grow.out" | grep -c '^dog/nn$')" -eq 4237 ] || fail "growth: dog tags"
+
 [ "$failures" -eq 0 ] && echo "tag tests passed" || echo "$failures failure(s)"
 exit $((failures > 0))
