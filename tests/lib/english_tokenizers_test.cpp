@@ -76,6 +76,11 @@ TEST(EnglishTokenizers, PennTreebankConventions) {
           {"cannot. gonna. 'Tis cannot!",
            {"can", "not", ".", "gon", "na", ".", "'T", "is", "cannot", "!"}},
           {"and/or e.g. etc. end.", {"and/or", "e.g.", "etc.", "end", "."}},
+          // Split words are set apart from their neighbours too; wanna only before a
+          // space.
+          {"gimme-gimme, gonna'I wanna\x85wanna d'ye 'Twas more'n.",
+           {"gim", "me", "-", "gim", "me", ",", "gon", "na", "'I", "wanna\x85", "wan", "na", "d",
+            "'ye", "'T", "was", "more", "'n", "."}},
       });
 }
 
@@ -88,6 +93,8 @@ TEST(EnglishTokenizers, BrownConventions) {
                            {"I'm", "the", "man's", "U.S.", "p.m.", "J.", "end", "."}},
                           {"1,000 3.14 12:30 1960's", {"1,000", "3.14", "12:30", "1960's"}},
                           {"well-known -- ... a--b", {"well-known", "--", "...", "a", "--", "b"}},
+                          {"24-hr. year-'round tug-o'-war, 6-ft.",
+                           {"24-hr.", "year-'round", "tug-o'-war", ",", "6-ft."}},
                           {"http://example.com/a?b=c. me@example.org",
                            {"http://example.com/a?b=c", ".", "me@example.org"}},
                       });
