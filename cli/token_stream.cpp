@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "cp1252.h"
 #include "text_edges.h"
+#include "token/tokenizer.h"
 
 namespace vtm::cli {
 namespace {
@@ -57,6 +59,7 @@ class Stream {
  private:
   void Convert(const char* raw, std::size_t size, bool at_end);
   bool Tokenize(bool final);
+  int SplitWords(int count);
   void Print(const VtmToken* records, int count);
   void PrintSentenceToken(const VtmToken& t, const std::string& text);
   bool OverLimits(std::size_t bytes) const;
@@ -90,6 +93,7 @@ class Stream {
   mutable std::size_t cursor_ = 0;  // see Extra
   bool skipping_ = false;           // dropping the rest of an overlong token
   std::vector<VtmToken> records_;
+  std::vector<VtmToken> split_;  // split_words: the records with plain words split
   std::vector<char> strings_;
   std::string out_;
   std::string sentence_;  // --sentences: the sentence being built
@@ -258,7 +262,11 @@ bool Stream::Tokenize(bool final) {
       Consume(end);
       continue;
     }
-    Print(records_.data(), count);
+    if (task_.split_words) {
+      Print(split_.data(), SplitWords(count));
+    } else {
+      Print(records_.data(), count);
+    }
     if (sink_failed_ || (out_.size() >= (1 << 16) && !Flush())) return false;
     Consume(static_cast<std::size_t>(rc));
     if (rc == 0) {
@@ -271,6 +279,49 @@ bool Stream::Tokenize(bool final) {
     }
   }
   return true;
+}
+
+// Copies the `count` records of the last call into split_, each plain word replaced by
+// the tokens the transducer makes of it as a chunk (their normalized forms after those
+// of the call in strings_, which grows as needed). A word the transducer cannot read
+// stays whole. Returns the number of records in split_.
+int Stream::SplitWords(int count) {
+  int used = 0;  // bytes of strings_ that the call's normalized forms take
+  for (int i = 0; i < count; ++i) {
+    if (records_[i].norm_offset == -1) continue;
+    const char* norm = strings_.data() + records_[i].norm_offset;
+    used = std::max(used, records_[i].norm_offset + static_cast<int>(std::strlen(norm)) + 1);
+  }
+  if (split_.size() < records_.size()) split_.resize(records_.size());
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    const VtmToken& r = records_[i];
+    if (r.class_bits != VTM_TOKEN_WORD) {
+      if (static_cast<std::size_t>(n) == split_.size()) split_.resize(split_.size() * 2);
+      split_[n++] = r;
+      continue;
+    }
+    for (;;) {
+      vtm::TokenSink sink{split_.data(),   static_cast<int>(split_.size()),   n,
+                          strings_.data(), static_cast<int>(strings_.size()), used};
+      const int rc =
+          vtm::SplitChunk(pending_.data(), r.offset, r.offset + r.length, task_.tokenizer, &sink);
+      if (rc == VTM_ERR_OUTPUT_TOO_LONG) {
+        split_.resize(split_.size() * 2);
+        strings_.resize(strings_.size() * 2);
+        continue;
+      }
+      if (rc < 0) {
+        if (static_cast<std::size_t>(n) == split_.size()) split_.resize(split_.size() * 2);
+        split_[n++] = r;
+      } else {
+        n = sink.count;
+        used = sink.strings_used;
+      }
+      break;
+    }
+  }
+  return n;
 }
 
 // Class names of each class value as tsv prints them ("word", "punct,closing", ...).

@@ -26,6 +26,9 @@ struct TokenTask {
   VtmTokenizer tokenizer = nullptr;
   int flags = 0;  // VTM_TOKENIZE_HTML, VTM_TOKENIZE_LINE_PARAGRAPH
   TokenFormat format = TokenFormat::kTsv;
+  // Plain words, which the byte scanner emits whole, are handed to the transducer too, as
+  // chunks of their own (for conventions that split some plain words: gonna, cannot).
+  bool split_words = false;
   // With kSentences: sentences go here instead of standard output. A sentence that
   // reaches `max_sentence_tokens` tokens or `max_sentence_bytes` bytes is handed over at
   // that point and the rest continues as a new one (reported once per input); 0: no limit.

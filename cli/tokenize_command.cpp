@@ -20,6 +20,7 @@ struct TokenizeArgs {
   bool html = false;
   bool line_paragraph = false;
   bool sentences = false;
+  bool split_words = false;
   std::string format = "tsv";
 };
 
@@ -31,6 +32,7 @@ int Run(const TokenizeArgs& args) {
   task.tokenizer = loaded.tokenizer();
   task.flags =
       (args.html ? VTM_TOKENIZE_HTML : 0) | (args.line_paragraph ? VTM_TOKENIZE_LINE_PARAGRAPH : 0);
+  task.split_words = args.split_words;
   task.format = args.sentences          ? TokenFormat::kSentences
                 : args.format == "json" ? TokenFormat::kJson
                                         : TokenFormat::kTsv;
@@ -59,6 +61,10 @@ void AddTokenizeCommand(CLI::App& app, int* status) {
   cmd->add_flag("--html", args->html, "The input is HTML: tags become tokens");
   cmd->add_flag("--line-paragraph", args->line_paragraph,
                 "A single line break already ends a paragraph");
+  cmd->add_flag("--split-words", args->split_words,
+                "Hand plain words to the transducer too, as it does with chunks (for "
+                "conventions that split some plain words, as en-ptb splits gonna and "
+                "cannot)");
   cmd->add_option("--format", args->format,
                   "tsv (default) or json (one object per token: offset, length, classes, "
                   "text and, when normalized, norm)")

@@ -32,6 +32,15 @@ expect "tsv" 0 "0${tab}5${tab}word${tab}Hello
 expect "utf-8 and normalized" 0 "0${tab}5${tab}word${tab}café
 6${tab}1${tab}word${tab}QU
 7${tab}1${tab}punct,closing,sentence-end${tab}." bash -c "printf 'café Q.' | $vtm tokenize -t $tok"
+# --split-words hands plain words to the transducer too: Q alone becomes QU.
+expect "split words" 0 "0${tab}1${tab}word${tab}Q
+2${tab}1${tab}word${tab}Q" bash -c "printf 'Q Q' | $vtm tokenize -t $tok"
+expect "split words" 0 "0${tab}1${tab}word${tab}QU
+2${tab}2${tab}word${tab}ab
+4${tab}1${tab}punct,closing${tab},
+6${tab}1${tab}word${tab}QU
+7${tab}1${tab}punct,closing,sentence-end${tab}." \
+  bash -c "printf 'Q ab, Q.' | $vtm tokenize -t $tok --split-words"
 expect "json" 0 '{"offset":0,"length":1,"classes":["word"],"text":"Q","norm":"QU"}
 {"offset":1,"length":1,"classes":["punct","closing","sentence-end"],"text":"."}' \
   bash -c "printf Q. | $vtm tokenize -t $tok --format json"
