@@ -1,8 +1,8 @@
 """Real-data checks of `vtm tokenize` against NLTK and Python's HTML parser.
 
-  ptb VTM EN_PTB SENTENCES N    en-ptb against NLTK's TreebankWordTokenizer on the first
-                                N sentences (one per line); needs 97 % equal; the
-                                differences are listed by kind
+  ptb VTM EN_PTB SENTENCES N    en-ptb (with --split-words) against NLTK's
+                                TreebankWordTokenizer on the first N sentences (one per
+                                line); needs 97 % equal; the differences are listed by kind
   brown VTM EN_BROWN TAGGED     Brown's own tokens (word/tag lines) detokenized with NLTK's
                                 TreebankWordDetokenizer and tokenized again; needs 98 %
   html VTM EN_BROWN TAGS FILE...  word tokens of --html against the words of the text that
@@ -19,9 +19,9 @@ import subprocess
 import sys
 
 
-def line_tokens(vtm, transducer, sentences):
+def line_tokens(vtm, transducer, sentences, *extra):
     """Tokens of each sentence, by tokenizing them one per line in a single process."""
-    out = subprocess.run([vtm, "tokenize", "-t", transducer], input=("\n".join(sentences) + "\n").encode(),
+    out = subprocess.run([vtm, "tokenize", "-t", transducer, *extra], input=("\n".join(sentences) + "\n").encode(),
                          capture_output=True, check=False)
     if out.returncode not in (0, 1):
         sys.exit(f"vtm tokenize failed: {out.stderr.decode(errors='replace')[:500]}")
@@ -41,7 +41,7 @@ def line_tokens(vtm, transducer, sentences):
 
 
 # Plain words that NLTK splits (gonna: gon na). They are runs of word characters, which
-# the byte scanner takes whole and never hands to a transducer.
+# the byte scanner takes whole: only --split-words hands them to the transducer.
 SCANNER_WORDS = {"gonna", "wanna", "gotta", "cannot", "gimme", "lemme"}
 
 
@@ -103,7 +103,7 @@ def check_ptb(vtm, transducer, path, count):
             sentences.append(line)
         if len(sentences) == count:
             break
-    got = line_tokens(vtm, transducer, sentences)
+    got = line_tokens(vtm, transducer, sentences, "--split-words")
     if len(got) != len(sentences):
         sys.exit(f"ptb: {len(got)} token lines for {len(sentences)} sentences")
     equal, kinds = 0, collections.Counter()
