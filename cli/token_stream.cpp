@@ -13,37 +13,17 @@
 #include "cp1252.h"
 #include "text_edges.h"
 #include "token/tokenizer.h"
+#include "tsv_lines.h"
 
 namespace vtm::cli {
 namespace {
 
 constexpr std::size_t kPieceBytes = 64 * 1024;
 
-// Class bit names, in bit order.
-constexpr const char* kClassNames[] = {"word",     "punct",        "closing",
-                                       "opening",  "sentence-end", "line-break",
-                                       "tag-kept", "markup",       "paragraph"};
-
 void AppendNumber(uint64_t n, std::string* out) {
   char digits[24];
   auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
   out->append(digits, end);
-}
-
-void AppendClasses(uint32_t k, std::string* out, bool json) {
-  if (k == 0) {
-    out->append(json ? "\"mixed\"" : "mixed");
-    return;
-  }
-  bool first = true;
-  for (int bit = 0; bit < 9; ++bit) {
-    if (!(k & (1u << bit))) continue;
-    if (!first) out->push_back(',');
-    first = false;
-    if (json) out->push_back('"');
-    out->append(kClassNames[bit]);
-    if (json) out->push_back('"');
-  }
 }
 
 class Stream {
@@ -64,7 +44,7 @@ class Stream {
   void PrintSentenceToken(const VtmToken& t, const std::string& text);
   bool OverLimits(std::size_t bytes) const;
   void EndSentence();
-  void PrintTsv(const VtmToken& t);
+  void PrintTsv(const VtmToken* records, int count);
   void Consume(std::size_t bytes);
   void SkipLongToken();
   bool Flush();
@@ -95,7 +75,8 @@ class Stream {
   std::vector<VtmToken> records_;
   std::vector<VtmToken> split_;  // split_words: the records with plain words split
   std::vector<char> strings_;
-  std::string out_;
+  std::string out_;       // output of the JSON and sentence formats
+  TsvLines tsv_;          // output of the tsv format
   std::string sentence_;  // --sentences: the sentence being built
   std::size_t sentence_tokens_ = 0;
   bool sentence_cut_ = false;  // a sentence over the limits was cut (reported once)
@@ -267,7 +248,7 @@ bool Stream::Tokenize(bool final) {
     } else {
       Print(records_.data(), count);
     }
-    if (sink_failed_ || (out_.size() >= (1 << 16) && !Flush())) return false;
+    if (sink_failed_ || (out_.size() + tsv_.size() >= (1 << 16) && !Flush())) return false;
     Consume(static_cast<std::size_t>(rc));
     if (rc == 0) {
       if (!final) {
@@ -324,61 +305,41 @@ int Stream::SplitWords(int count) {
   return n;
 }
 
-// Class names of each class value as tsv prints them ("word", "punct,closing", ...).
-const std::string& TsvClasses(uint32_t k) {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> all(512);
-    for (uint32_t v = 0; v < all.size(); ++v) AppendClasses(v, &all[v], false);
-    return all;
-  }();
-  if (k < names.size()) return names[k];
-  static thread_local std::string other;
-  other.clear();
-  AppendClasses(k, &other, false);
-  return other;
-}
-
-// One tsv line, written straight into the output buffer.
-void Stream::PrintTsv(const VtmToken& t) {
-  const bool normalized = t.norm_offset != -1;
-  const uint64_t start = Utf8Offset(static_cast<std::size_t>(t.offset));
-  const uint64_t end = Utf8Offset(static_cast<std::size_t>(t.offset + t.length));
-  std::string_view text;
-  if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
-    text = normalized
-               ? std::string_view(strings_.data() + t.norm_offset)
-               : std::string_view(pending_.data() + t.offset, static_cast<std::size_t>(t.length));
+// The tsv lines of a call's records. Records come in text order without overlap, so
+// the shift that applies to each offset is found by a cursor that only moves forward.
+void Stream::PrintTsv(const VtmToken* records, int count) {
+  const Shift* const shifts = shifts_.data();
+  const std::size_t shift_count = shifts_.size();
+  std::size_t k = 0;  // shifts[0, k) lie at or before the offset asked for last
+  auto utf8_offset = [&](std::size_t i) {
+    while (k < shift_count && shifts[k].at <= i) ++k;
+    return base_ + i + (k == 0 ? 0 : shifts[k - 1].extra);
+  };
+  for (int r = 0; r < count; ++r) {
+    const VtmToken& t = records[r];
+    const std::size_t offset = static_cast<std::size_t>(t.offset);
+    const std::size_t length = static_cast<std::size_t>(t.length);
+    const uint64_t start = utf8_offset(offset);
+    const uint64_t end = utf8_offset(offset + length);
+    std::string_view text;
+    std::size_t readable = 0;
+    if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
+      if (t.norm_offset != -1) {
+        text = std::string_view(strings_.data() + t.norm_offset);
+        readable = strings_.size() - static_cast<std::size_t>(t.norm_offset);
+      } else {
+        text = std::string_view(pending_.data() + offset, length);
+        readable = pending_.size() - offset;
+      }
+    }
+    tsv_.Add(start, end - start, t.class_bits, text, readable,
+             (t.class_bits & (VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP)) != 0);
   }
-  const std::string& classes = TsvClasses(t.class_bits);
-  // Most lines are short: they are built on the stack and appended at once.
-  char line[512];
-  const std::size_t need = 2 * 21 + 4 + classes.size() + 3 * text.size();
-  std::string long_line;
-  if (need > sizeof line) long_line.resize(need);
-  char* const begin = need > sizeof line ? long_line.data() : line;
-  char* const limit = begin + need;
-  char* p = std::to_chars(begin, limit, start).ptr;
-  *p++ = '\t';
-  p = std::to_chars(p, limit, end - start).ptr;
-  *p++ = '\t';
-  std::memcpy(p, classes.data(), classes.size());
-  p += classes.size();
-  *p++ = '\t';
-  char* const from = p;
-  p = WriteCodePageAsUtf8(text, p);
-  if (t.class_bits & (VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP)) {
-    // Tags and elements may span lines: their control bytes print as spaces, so that
-    // every token stays on one line.
-    for (char* c = from; c < p; ++c)
-      if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
-  }
-  *p++ = '\n';
-  out_.append(begin, static_cast<std::size_t>(p - begin));
 }
 
 void Stream::Print(const VtmToken* records, int count) {
   if (task_.format == TokenFormat::kTsv) {
-    for (int i = 0; i < count; ++i) PrintTsv(records[i]);
+    PrintTsv(records, count);
     return;
   }
   for (int i = 0; i < count; ++i) {
@@ -401,7 +362,7 @@ void Stream::Print(const VtmToken* records, int count) {
         out_.append(",\"length\":");
         AppendNumber(end - start, &out_);
         out_.append(",\"classes\":[");
-        AppendClasses(t.class_bits, &out_, true);
+        AppendClassNames(t.class_bits, &out_, true);
         out_.append("],\"text\":");
         std::string original;
         AppendCodePageAsUtf8(span, &original);
@@ -469,19 +430,21 @@ void Stream::EndSentence() {
 }
 
 bool Stream::Flush() {
-  const char* p = out_.data();
-  std::size_t left = out_.size();
-  while (left > 0) {
-    const ssize_t n = ::write(1, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      std::fprintf(stderr, "vtm %s: cannot write the output: %s\n", task_.command,
-                   std::strerror(errno));
-      return false;
+  // Only one of the two holds anything: a run prints in one format.
+  for (std::string_view rest :
+       {std::string_view(tsv_.data(), tsv_.size()), std::string_view(out_)}) {
+    while (!rest.empty()) {
+      const ssize_t n = ::write(1, rest.data(), rest.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        std::fprintf(stderr, "vtm %s: cannot write the output: %s\n", task_.command,
+                     std::strerror(errno));
+        return false;
+      }
+      rest.remove_prefix(static_cast<std::size_t>(n));
     }
-    p += n;
-    left -= static_cast<std::size_t>(n);
   }
+  tsv_.clear();
   out_.clear();
   return true;
 }

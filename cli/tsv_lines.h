@@ -1,0 +1,137 @@
+// The tsv lines of `vtm tokenize`: "offset<TAB>length<TAB>classes<TAB>text<LF>" per token,
+// written into one growing byte buffer that the caller flushes. Offsets grow from token
+// to token, so the decimal form of the last one is kept and the next is made by adding
+// the difference to its digits, which costs a few instructions where formatting the
+// number afresh costs dozens; class names come from a table. Tested by
+// tests/cli/tsv_lines_test.cpp and, as a process, tests/cli/tokenize_test.sh.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vtm::cli {
+
+// The decimal digits of a number that mostly grows a little at a time.
+// The names of the class bits set in `classes`, comma-separated ("punct,closing"; "mixed"
+// for 0), each quoted when `json` is set; appended to *out.
+void AppendClassNames(uint32_t classes, std::string* out, bool json);
+
+class RisingDecimal {
+ public:
+  RisingDecimal() { digits_[kDigits - 1] = '0'; }
+
+  // Writes the digits of `n` at `out` (room for 20 bytes, which may all be written to);
+  // returns the end of the digits.
+  char* Write(uint64_t n, char* out) {
+    if (n >= value_ && n - value_ < 10 &&
+        digits_[kDigits - 1] - '0' + static_cast<int>(n - value_) < 10) {
+      // The last digit takes the difference.
+      digits_[kDigits - 1] = static_cast<char>(digits_[kDigits - 1] + (n - value_));
+      value_ = n;
+    } else {
+      Step(n);
+    }
+    // A fixed-size copy (the digits and what follows them) is cheaper than an exact one.
+    std::memcpy(out, digits_ + first_, kDigits);
+    return out + (kDigits - first_);
+  }
+
+ private:
+  static constexpr int kDigits = 20;
+  // Sets the digits to those of `n`: by adding the difference with carries, or afresh.
+  void Step(uint64_t n);
+
+  uint64_t value_ = 0;
+  int first_ = kDigits - 1;  // digits_[first_, kDigits) are the value's digits
+  // Right-aligned in [0, kDigits); only [first_, kDigits) is meaningful. The padding
+  // lets Write copy a fixed kDigits bytes from first_.
+  char digits_[2 * kDigits] = {};
+};
+
+class TsvLines {
+ public:
+  TsvLines();
+
+  // Appends the line of one token. `text` is code page 1252 (written as UTF-8), and
+  // `readable` bytes from its start may be read (at least its size); in a tag (`tag`
+  // true) control bytes are written as spaces, so that the line stays one line.
+  void Add(uint64_t offset, uint64_t length, uint32_t classes, std::string_view text,
+           std::size_t readable, bool tag) {
+    // Two numbers of at most 20 digits, the class names, the text (3 UTF-8 bytes per
+    // byte at most, and 16 for a short one), three tabs and a line feed.
+    constexpr std::size_t kClassRoom = sizeof(ClassName::text);
+    char* p = Room(2 * 20 + kClassRoom + 3 * text.size() + 16 + 4);
+    char* const begin = p;
+    p = offset_.Write(offset, p);
+    *p++ = '\t';
+    if (length < 10) {
+      *p++ = static_cast<char>('0' + length);
+    } else {
+      p = WriteNumber(length, p);
+    }
+    *p++ = '\t';
+    const ClassName& names = class_names_[classes & (kClassValues - 1)];
+    if (names.length <= 32) {
+      std::memcpy(p, names.text, 32);
+    } else {
+      std::memcpy(p, names.text, kClassRoom);
+    }
+    p += names.length;
+    *p++ = '\t';
+    char* const from = p;
+    p = WriteText(text, readable, p);
+    if (tag) {
+      for (char* c = from; c < p; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
+    }
+    *p++ = '\n';
+    used_ += static_cast<std::size_t>(p - begin);
+  }
+
+  const char* data() const { return buffer_.get(); }
+  std::size_t size() const { return used_; }
+  void clear() { used_ = 0; }
+
+ private:
+  // Makes room for `bytes` more bytes; returns where they go.
+  char* Room(std::size_t bytes) {
+    if (capacity_ - used_ < bytes) Grow(bytes);
+    return buffer_.get() + used_;
+  }
+  void Grow(std::size_t bytes);
+  static char* WriteNumber(uint64_t n, char* out);
+  // The UTF-8 form of code page 1252 `text` at `out`; returns the end. Most tokens are
+  // short and ASCII: they are copied sixteen bytes at once, when that many can be read.
+  static char* WriteText(std::string_view text, std::size_t readable, char* out) {
+    const std::size_t n = text.size();
+    if (n <= 16 && readable >= 16) {
+      uint64_t low, high;
+      std::memcpy(&low, text.data(), 8);
+      std::memcpy(&high, text.data() + 8, 8);
+      std::memcpy(out, text.data(), 16);
+      const uint64_t low_mask = n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1;
+      const uint64_t high_mask = n <= 8    ? 0
+                                 : n == 16 ? ~uint64_t{0}
+                                           : (uint64_t{1} << (8 * (n - 8))) - 1;
+      if ((((low & low_mask) | (high & high_mask)) & 0x8080808080808080ull) == 0) return out + n;
+    }
+    return WriteSlowText(text, out);
+  }
+  static char* WriteSlowText(std::string_view text, char* out);
+
+  static constexpr uint32_t kClassValues = 512;
+
+  struct ClassName {
+    uint8_t length;
+    char text[79];
+  };
+  std::unique_ptr<ClassName[]> class_names_;  // for each of the 512 class values
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0, used_ = 0;
+  RisingDecimal offset_;
+};
+
+}  // namespace vtm::cli
