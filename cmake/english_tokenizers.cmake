@@ -15,7 +15,8 @@ if(TARGET vtm)
 endif()
 
 if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
-  set(sources ${VTM_TOKENIZER_DIR}/tokenizer-chars.foma ${VTM_TOKENIZER_DIR}/tokenizer-tokens.foma)
+  set(sources ${VTM_TOKENIZER_DIR}/tokenizer-chars.foma ${VTM_TOKENIZER_DIR}/tokenizer-tokens.foma
+    ${VTM_TOKENIZER_DIR}/html-entities.foma)
   set(outputs)
   foreach(name en-brown en-ptb)
     set(att ${PROJECT_BINARY_DIR}/english/${name}.att)

@@ -138,9 +138,24 @@ def check_brown(vtm, transducer, path):
     return report("brown", equal, len(texts), kinds, 98.5)
 
 
+def reference(text):
+    """A character reference as en-brown reads it: its character when that is in code
+    page 1252 above the space, else the reference as written."""
+    char = html.unescape(text)
+    try:
+        byte = char.encode("cp1252")
+        if len(byte) == 1 and byte[0] > 0x20:
+            return char
+    except UnicodeEncodeError:
+        pass
+    return text
+
+
 class TextOf(html.parser.HTMLParser):
-    """The text of a page outside script and style, raw (entities as written); each tag
-    separates words."""
+    """The text of a page outside script and style, with character references read as
+    en-brown reads them; each tag separates words. Every "&" of the text is written as
+    "&amp;" again, so that the plain-text run reads it as the "&" it is (en-brown reads
+    references in plain text too)."""
 
     def __init__(self):
         super().__init__(convert_charrefs=False)
@@ -158,15 +173,15 @@ class TextOf(html.parser.HTMLParser):
 
     def handle_data(self, data):
         if not self.skip:
-            self.parts.append(data)
+            self.parts.append(data.replace("&", "&amp;"))
 
     def handle_entityref(self, name):
         if not self.skip:
-            self.parts.append(f"&{name};")
+            self.parts.append(reference(f"&{name};").replace("&", "&amp;"))
 
     def handle_charref(self, name):
         if not self.skip:
-            self.parts.append(f"&#{name};")
+            self.parts.append(reference(f"&#{name};").replace("&", "&amp;"))
 
 
 def words(vtm, transducer, text, *extra):
