@@ -307,14 +307,22 @@ int Stream::SplitWords(int count) {
 
 // The tsv lines of a call's records. Records come in text order without overlap, so
 // the shift that applies to each offset is found by a cursor that only moves forward.
+// Fields used in the loop are read into locals once: the lines are written through a
+// char pointer, after which the compiler would read every field again.
 void Stream::PrintTsv(const VtmToken* records, int count) {
   const Shift* const shifts = shifts_.data();
   const std::size_t shift_count = shifts_.size();
+  const uint64_t base = base_;
+  const char* const pending = pending_.data();
+  const std::size_t pending_size = pending_.size();
+  const char* const strings = strings_.data();
+  const std::size_t strings_size = strings_.size();
   std::size_t k = 0;  // shifts[0, k) lie at or before the offset asked for last
   auto utf8_offset = [&](std::size_t i) {
     while (k < shift_count && shifts[k].at <= i) ++k;
-    return base_ + i + (k == 0 ? 0 : shifts[k - 1].extra);
+    return base + i + (k == 0 ? 0 : shifts[k - 1].extra);
   };
+  TsvLines::Span span = tsv_.Open();
   for (int r = 0; r < count; ++r) {
     const VtmToken& t = records[r];
     const std::size_t offset = static_cast<std::size_t>(t.offset);
@@ -325,16 +333,19 @@ void Stream::PrintTsv(const VtmToken* records, int count) {
     std::size_t readable = 0;
     if (!(t.class_bits & VTM_TOKEN_LINE_BREAK)) {
       if (t.norm_offset != -1) {
-        text = std::string_view(strings_.data() + t.norm_offset);
-        readable = strings_.size() - static_cast<std::size_t>(t.norm_offset);
+        text = std::string_view(strings + t.norm_offset);
+        readable = strings_size - static_cast<std::size_t>(t.norm_offset);
       } else {
-        text = std::string_view(pending_.data() + offset, length);
-        readable = pending_.size() - offset;
+        text = std::string_view(pending + offset, length);
+        readable = pending_size - offset;
       }
     }
-    tsv_.Add(start, end - start, t.class_bits, text, readable,
-             (t.class_bits & (VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP)) != 0);
+    const std::size_t room = TsvLines::LineRoom(text.size());
+    if (static_cast<std::size_t>(span.limit - span.p) < room) span = tsv_.Grow(span.p, room);
+    span.p = tsv_.Line(span.p, start, end - start, t.class_bits, text, readable,
+                       (t.class_bits & (VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP)) != 0);
   }
+  tsv_.Close(span.p);
 }
 
 void Stream::Print(const VtmToken* records, int count) {

@@ -70,12 +70,14 @@ TsvLines::TsvLines()
   }
 }
 
-void TsvLines::Grow(std::size_t bytes) {
+TsvLines::Span TsvLines::Grow(char* end, std::size_t bytes) {
+  Close(end);
   const std::size_t capacity = std::max(capacity_ * 2, used_ + bytes);
   std::unique_ptr<char[]> larger(new char[capacity]);
   std::memcpy(larger.get(), buffer_.get(), used_);
   buffer_ = std::move(larger);
   capacity_ = capacity;
+  return Open();
 }
 
 char* TsvLines::WriteNumber(uint64_t n, char* out) {

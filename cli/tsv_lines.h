@@ -52,6 +52,12 @@ class RisingDecimal {
 };
 
 class TsvLines {
+  struct ClassName {
+    uint8_t length;
+    char text[79];
+  };
+  static constexpr uint32_t kClassValues = 512;
+
  public:
   TsvLines();
 
@@ -60,11 +66,30 @@ class TsvLines {
   // true) control bytes are written as spaces, so that the line stays one line.
   void Add(uint64_t offset, uint64_t length, uint32_t classes, std::string_view text,
            std::size_t readable, bool tag) {
-    // Two numbers of at most 20 digits, the class names, the text (3 UTF-8 bytes per
-    // byte at most, and 16 for a short one), three tabs and a line feed.
-    constexpr std::size_t kClassRoom = sizeof(ClassName::text);
-    char* p = Room(2 * 20 + kClassRoom + 3 * text.size() + 16 + 4);
-    char* const begin = p;
+    Span span = Open();
+    if (static_cast<std::size_t>(span.limit - span.p) < LineRoom(text.size()))
+      span = Grow(span.p, LineRoom(text.size()));
+    Close(Line(span.p, offset, length, classes, text, readable, tag));
+  }
+
+  // The same for many lines, with the write position held by the caller (in a register,
+  // where a field would be read again after every byte written): Open gives the free
+  // room, Line writes a line into it when it has LineRoom bytes, Grow makes more room
+  // (keeping what was written up to `end`), Close sets the end of what was written.
+  struct Span {
+    char* p;
+    char* limit;
+  };
+  Span Open() { return {buffer_.get() + used_, buffer_.get() + capacity_}; }
+  void Close(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+  Span Grow(char* end, std::size_t bytes);
+  // Two numbers of at most 20 digits, the class names, the text (3 UTF-8 bytes per byte
+  // at most, and 16 for a short one), three tabs and a line feed.
+  static constexpr std::size_t LineRoom(std::size_t text_bytes) {
+    return 2 * 20 + sizeof(ClassName::text) + 3 * text_bytes + 16 + 4;
+  }
+  char* Line(char* p, uint64_t offset, uint64_t length, uint32_t classes, std::string_view text,
+             std::size_t readable, bool tag) {
     p = offset_.Write(offset, p);
     *p++ = '\t';
     if (length < 10) {
@@ -77,7 +102,7 @@ class TsvLines {
     if (names.length <= 32) {
       std::memcpy(p, names.text, 32);
     } else {
-      std::memcpy(p, names.text, kClassRoom);
+      std::memcpy(p, names.text, sizeof names.text);
     }
     p += names.length;
     *p++ = '\t';
@@ -88,7 +113,7 @@ class TsvLines {
         if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
     }
     *p++ = '\n';
-    used_ += static_cast<std::size_t>(p - begin);
+    return p;
   }
 
   const char* data() const { return buffer_.get(); }
@@ -96,12 +121,6 @@ class TsvLines {
   void clear() { used_ = 0; }
 
  private:
-  // Makes room for `bytes` more bytes; returns where they go.
-  char* Room(std::size_t bytes) {
-    if (capacity_ - used_ < bytes) Grow(bytes);
-    return buffer_.get() + used_;
-  }
-  void Grow(std::size_t bytes);
   static char* WriteNumber(uint64_t n, char* out);
   // The UTF-8 form of code page 1252 `text` at `out`; returns the end. Most tokens are
   // short and ASCII: they are copied sixteen bytes at once, when that many can be read.
@@ -122,12 +141,6 @@ class TsvLines {
   }
   static char* WriteSlowText(std::string_view text, char* out);
 
-  static constexpr uint32_t kClassValues = 512;
-
-  struct ClassName {
-    uint8_t length;
-    char text[79];
-  };
   std::unique_ptr<ClassName[]> class_names_;  // for each of the 512 class values
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0, used_ = 0;
