@@ -15,6 +15,10 @@ class ChunkCache {
  public:
   static constexpr int kMaxChunk = 23;   // longer chunks are not cached
   static constexpr int kMaxOutput = 39;  // nor outputs longer than this
+  // 2 MiB. Running English text has many distinct chunks (a rare word with its full
+  // stop): on 10 MB of it, 4096 entries serve 51 % of the chunks, 16384 63 %, 32768 67 %
+  // and an unbounded cache 72 %; a miss costs some 7,000 instructions, a hit a hundred.
+  static constexpr uint32_t kEntries = 32768;
 
   // The NUL-terminated output cached for the chunk, or null.
   const char* Find(const char* chunk, int length) const;
@@ -22,7 +26,6 @@ class ChunkCache {
   void Store(const char* chunk, int length, const char* output);
 
  private:
-  static constexpr uint32_t kEntries = 4096;
   struct Entry {
     uint8_t length;  // of the chunk; 0: empty
     char chunk[kMaxChunk];
