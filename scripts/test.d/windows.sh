@@ -45,9 +45,25 @@ if scripts/wine/run.sh --probe i386; then
 elif [ -n "${VTM_GUEST_VM:-}" ] || bash scripts/wine/runs-32bit.sh; then
   echo "-- this host's Wine runs no 32-bit programs: the 32-bit build's Wine tests run in a guest"
   wine_tests=ON
-  run_preset windows-x86 -LE wine
   as_root=()
   [ "$(id -u)" -ne 0 ] && as_root=(sudo --preserve-env=VTM_GUEST_VM,VTM_GUEST_CACHE,VTM_GUEST_MIRROR)
+  # The guest (mostly package downloads on a fresh machine) is made while the 32-bit build
+  # compiles; run-vm.sh then finds it in the cache, or tries again and names the failing
+  # step itself.
+  guest_log=$wine_root/guest-image.log
+  (
+    guest_deps=(guest)
+    [ -n "${VTM_GUEST_VM:-}" ] && guest_deps+=(vm)
+    timeout -k 10 900 "${as_root[@]}" bash scripts/deps.sh "${guest_deps[@]}" &&
+      timeout -k 10 1200 "${as_root[@]}" bash scripts/wine/guest-image.sh >/dev/null
+  ) </dev/null >"$guest_log" 2>&1 &
+  image_job=$!
+  trap 'kill "$image_job" 2>/dev/null; stop_servers' EXIT
+  run_preset windows-x86 -LE wine
+  image_status=0
+  wait "$image_job" || image_status=$?
+  echo "-- guest image made in advance: status $image_status, ready after $((SECONDS - started)) s"
+  sed 's/^/   /' "$guest_log"
   "${as_root[@]}" bash scripts/wine/run-vm.sh build/windows-x86
   wine_tests=AUTO
   run_preset windows-x64
