@@ -58,7 +58,7 @@ elif [ -n "${VTM_GUEST_VM:-}" ] || bash scripts/wine/runs-32bit.sh; then
       timeout -k 10 1200 "${as_root[@]}" bash scripts/wine/guest-image.sh >/dev/null
   ) </dev/null >"$guest_log" 2>&1 &
   image_job=$!
-  trap 'kill "$image_job" 2>/dev/null; stop_servers' EXIT
+  trap 'kill "$image_job" 2>/dev/null || true; stop_servers' EXIT
   run_preset windows-x86 -LE wine
   image_status=0
   wait "$image_job" || image_status=$?

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <tuple>
@@ -164,8 +165,14 @@ TEST(ExhaustiveDifferential, EverySmallGraphEveryShortInputBothDirections) {
   ASSERT_EQ(inputs.size(), 121u);
   ASSERT_EQ(graphs.size(), 12363u);
 
-  std::size_t compared = 0, refused = 0, round = 0;
+  // VTM_SWEEP_STRIDE=N compares every Nth graph only: the sanitizer builds set it (their
+  // test preset), where the whole sweep costs minutes and a sample finds the same memory
+  // faults; the release build compares every graph.
+  const char* stride_text = std::getenv("VTM_SWEEP_STRIDE");
+  const std::size_t stride = stride_text ? std::max(1L, std::atol(stride_text)) : 1;
+  std::size_t compared = 0, refused = 0, round = 0, index = 0;
   for (const Graph& g : graphs) {
+    if (index++ % stride != 0) continue;
     const std::string att = AttText(g);
     AttReference ref;
     std::string error;
@@ -217,9 +224,12 @@ TEST(ExhaustiveDifferential, EverySmallGraphEveryShortInputBothDirections) {
   }
   // 1,164 graphs have a silent cycle; the other 11,199 are compared in three ways on
   // every input: 4,065,237 cases.
-  EXPECT_EQ(refused, 1164u);
-  EXPECT_EQ(compared, 3 * (graphs.size() - refused) * inputs.size());
-  EXPECT_EQ(compared, 4065237u);
+  const std::size_t sampled = (graphs.size() + stride - 1) / stride;
+  EXPECT_EQ(compared, 3 * (sampled - refused) * inputs.size());
+  if (stride == 1) {
+    EXPECT_EQ(refused, 1164u);
+    EXPECT_EQ(compared, 4065237u);
+  }
   RecordProperty("cases", static_cast<int>(compared));
 }
 
