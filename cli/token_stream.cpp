@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -317,10 +318,17 @@ void Stream::PrintTsv(const VtmToken* records, int count) {
   const std::size_t pending_size = pending_.size();
   const char* const strings = strings_.data();
   const std::size_t strings_size = strings_.size();
-  std::size_t k = 0;  // shifts[0, k) lie at or before the offset asked for last
+  // shifts[0, k) lie at or before the offset asked for last; `extra` is the last one's
+  // (0 without one) and `next_at` where the next one lies (past every offset without one).
+  std::size_t k = 0;
+  uint64_t extra = 0;
+  std::size_t next_at = shift_count > 0 ? shifts[0].at : SIZE_MAX;
   auto utf8_offset = [&](std::size_t i) {
-    while (k < shift_count && shifts[k].at <= i) ++k;
-    return base + i + (k == 0 ? 0 : shifts[k - 1].extra);
+    while (next_at <= i) {
+      extra = shifts[k].extra;
+      next_at = ++k < shift_count ? shifts[k].at : SIZE_MAX;
+    }
+    return base + i + extra;
   };
   TsvLines::Span span = tsv_.Open();
   for (int r = 0; r < count; ++r) {

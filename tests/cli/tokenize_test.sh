@@ -88,6 +88,14 @@ for line in open(sys.argv[2], encoding="utf-8"):
     count += 1
 if count < 60000: sys.exit(f"only {count} tokens")
 PY
+# The tsv and JSON lines are written by different code: they give the same offsets.
+tokenize --format json "$work/big.txt" > "$work/big.json" || fail "big: json exit status"
+python3 - "$work/big.tsv" "$work/big.json" <<'PY' || fail "big: tsv and json offsets differ"
+import json, sys
+tsv = [tuple(map(int, l.split("\t")[:2])) for l in open(sys.argv[1], encoding="utf-8")]
+js = [(o["offset"], o["length"]) for o in map(json.loads, open(sys.argv[2], encoding="utf-8"))]
+if tsv != js or len(tsv) < 60000: sys.exit(f"{len(tsv)} tsv lines, {len(js)} json lines")
+PY
 [ "$(grep -c "${tab}word${tab}alpha$" "$work/big.tsv")" -eq "$(grep -o 'alpha' "$work/big.txt" | wc -l)" ] ||
   fail "big: alpha count"
 
