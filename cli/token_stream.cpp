@@ -265,8 +265,9 @@ bool Stream::Tokenize(bool final) {
 
 // Copies the `count` records of the last call into split_, each plain word replaced by
 // the tokens the transducer makes of it as a chunk (their normalized forms after those
-// of the call in strings_, which grows as needed). A word the transducer cannot read
-// stays whole. Returns the number of records in split_.
+// of the call in strings_, which grows as needed). A word the transducer cannot read,
+// and a word that already came from the transducer with a normalized form, stays whole.
+// Returns the number of records in split_.
 int Stream::SplitWords(int count) {
   int used = 0;  // bytes of strings_ that the call's normalized forms take
   for (int i = 0; i < count; ++i) {
@@ -278,7 +279,7 @@ int Stream::SplitWords(int count) {
   int n = 0;
   for (int i = 0; i < count; ++i) {
     const VtmToken& r = records_[i];
-    if (r.class_bits != VTM_TOKEN_WORD) {
+    if (r.class_bits != VTM_TOKEN_WORD || r.norm_offset != -1) {
       if (static_cast<std::size_t>(n) == split_.size()) split_.resize(split_.size() * 2);
       split_[n++] = r;
       continue;
