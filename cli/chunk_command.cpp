@@ -22,10 +22,6 @@
 namespace vtm::cli {
 namespace {
 
-// The tagger's limits: a longer sentence is cut (and reported) rather than refused.
-constexpr std::size_t kMaxSentenceTokens = 100000;
-constexpr std::size_t kMaxSentenceBytes = 999999;
-
 struct ChunkArgs {
   std::vector<std::string> inputs;
   std::string tokenizer, html_tags, tag_transducer, tag_model, grouper;

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sentence_tagger.h"
-
 namespace vtm::cli {
 namespace {
 
@@ -42,51 +40,25 @@ struct ChunkPipeline::Batch {
 
 class ChunkPipeline::Worker {
  public:
-  explicit Worker(const ChunkSetup& setup)
-      : flags_(setup.tag_flags), session_(setup.tagger), writer_(setup.grouper, setup.group) {}
+  explicit Worker(const ChunkSetup& setup) : chunker_(setup) {}
 
   void Process(Batch* batch) {
     std::size_t start = 0;
     for (std::size_t k = 0; k < batch->ends.size(); ++k) {
       const std::string_view line(batch->text.data() + start, batch->ends[k] - start);
       start = batch->ends[k];
-      Sentence(line, batch->first_number + k, batch);
+      const std::size_t number = batch->first_number + k;
+      const std::string error = chunker_.Sentence(line, number, &batch->out);
+      if (!error.empty()) {
+        ++batch->failed;
+        batch->messages += "vtm chunk: " + batch->name + ": sentence " + std::to_string(number) +
+                           ": " + error + "\n";
+      }
     }
   }
 
  private:
-  // Splits at every space as `vtm tag` does, tags, groups and writes one sentence.
-  void Sentence(std::string_view line, std::size_t number, Batch* batch) {
-    words_.clear();
-    std::size_t from = 0;
-    for (std::size_t k = 0; k <= line.size(); ++k) {
-      if (k == line.size() || line[k] == ' ') {
-        words_.emplace_back(line.substr(from, k - from));
-        from = k + 1;
-      }
-    }
-    sentence_.error.clear();
-    sentence_.tokens.resize(words_.size());
-    const int tagged = session_.TagWords(words_, flags_, &sentence_.error);
-    const char* tag = tagged >= 0 ? session_.tags() : "";
-    for (std::size_t k = 0; k < words_.size(); ++k) {
-      sentence_.tokens[k].word.swap(words_[k]);
-      sentence_.tokens[k].tag.assign(tag);
-      if (tagged >= 0) tag += sentence_.tokens[k].tag.size() + 1;
-    }
-    const std::string error = writer_.Sentence(sentence_, number, &batch->out);
-    if (!error.empty()) {
-      ++batch->failed;
-      batch->messages += "vtm chunk: " + batch->name + ": sentence " + std::to_string(number) +
-                         ": " + error + "\n";
-    }
-  }
-
-  int flags_;
-  TaggingSession session_;
-  GroupWriter writer_;
-  std::vector<std::string> words_;
-  TaggedSentence sentence_;
+  SentenceChunker chunker_;
 };
 
 ChunkPipeline::ChunkPipeline(const ChunkSetup& setup) : setup_(setup) {

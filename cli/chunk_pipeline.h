@@ -17,17 +17,10 @@
 #include <vector>
 
 #include "group_writer.h"
+#include "sentence_chunker.h"
 #include "vtmrt.h"
 
 namespace vtm::cli {
-
-struct ChunkSetup {
-  VtmTagger tagger = nullptr;
-  int tag_flags = 0;  // vtm_tag_sentence flags
-  VtmGrouper grouper = nullptr;
-  GroupOptions group;
-  int threads = 1;
-};
 
 class ChunkPipeline {
  public:

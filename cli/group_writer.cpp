@@ -33,6 +33,7 @@ std::string GroupWriter::Sentence(const TaggedSentence& s, std::size_t number, s
   }
   const std::string error = !s.error.empty() ? s.error : rc < 0 ? LibraryMessage(rc) : "";
   const int n = rc < 0 ? 0 : rc;
+  group_count_ = n;
   if (options_.format == GroupFormat::kTsv) {
     Tsv(s, number, n, out);
   } else if (options_.format == GroupFormat::kJson) {

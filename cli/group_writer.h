@@ -37,6 +37,11 @@ class GroupWriter {
   // such a sentence is still written, without groups.
   std::string Sentence(const TaggedSentence& s, std::size_t number, std::string* out);
 
+  // The groups of the last sentence (none when it could not be grouped) and their labels.
+  int group_count() const { return group_count_; }
+  const VtmGroup& group(int k) const { return records_[static_cast<std::size_t>(k)]; }
+  const char* label(const VtmGroup& g) const { return Label(g); }
+
  private:
   const char* Label(const VtmGroup& g) const { return names_.data() + g.name_offset; }
   std::string Words(const TaggedSentence& s, const VtmGroup& g) const;
@@ -51,6 +56,7 @@ class GroupWriter {
   std::vector<VtmGroup> records_;
   std::vector<char> names_;
   std::vector<int> order_;
+  int group_count_ = 0;
 };
 
 }  // namespace vtm::cli

@@ -26,11 +26,13 @@ bool LoadedTagger::Open(const std::string& transducer, const std::string& model,
                         std::string* error) {
   fsm_ = vtm_make_fsm(transducer.c_str());
   if (int code = vtm_object_error_code(fsm_)) {
+    code_ = code;
     *error = transducer + ": " + LibraryMessage(code);
     return false;
   }
   tagger_ = vtm_make_tagger(model.c_str(), fsm_);
   if (int code = vtm_object_error_code(tagger_)) {
+    code_ = code;
     *error = model + ": " + LibraryMessage(code);
     return false;
   }
@@ -62,6 +64,11 @@ int TaggingSession::TagWords(const std::vector<std::string>& words, int flags, s
   }
   if (words.empty()) return 0;
   return Tag(joined_.data(), static_cast<int>(words.size()), joined_.size(), flags, error);
+}
+
+int TaggingSession::TagJoined(std::string_view joined, int count, int flags, std::string* error) {
+  if (count == 0) return 0;
+  return Tag(joined.data(), count, joined.size(), flags, error);
 }
 
 int TaggingSession::Tag(const char* tokens, int count, std::size_t bytes, int flags,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vtmrt.h"
@@ -30,12 +31,15 @@ class LoadedTagger {
   // False with "<file>: <reason>" in *error.
   bool Open(const std::string& transducer, const std::string& model, std::string* error);
   VtmTagger tagger() const { return tagger_; }
+  // The library's code of the failure of Open (0 after a success).
+  int code() const { return code_; }
   // The model's tag names, in its order: every tag tagging can give.
   std::vector<std::string> TagNames() const;
 
  private:
   VtmFsm fsm_ = nullptr;
   VtmTagger tagger_ = nullptr;
+  int code_ = 0;
 };
 
 // One thread's tagging: its own tagger buffer (the library's rule: a buffer serves one
@@ -52,6 +56,9 @@ class TaggingSession {
   // (the tags are then consecutive strings at tags()) or a negative code with the
   // reason in *error.
   int TagWords(const std::vector<std::string>& words, int flags, std::string* error);
+  // The same for `count` words already in code page 1252, each ended by a NUL, in
+  // `joined`.
+  int TagJoined(std::string_view joined, int count, int flags, std::string* error);
   const char* tags() const { return out_.data(); }
 
  private:

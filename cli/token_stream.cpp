@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -29,8 +30,9 @@ void AppendNumber(uint64_t n, std::string* out) {
 
 class Stream {
  public:
-  Stream(const TokenTask& task, int fd, const std::string& name)
-      : task_(task), fd_(fd), name_(name) {
+  // Reads the file `fd`, or `text` when `fd` is negative.
+  Stream(const TokenTask& task, int fd, std::string_view text, const std::string& name)
+      : task_(task), fd_(fd), text_(text), name_(name) {
     records_.resize(32768);
     strings_.resize(64 * 1024);
   }
@@ -38,11 +40,13 @@ class Stream {
   int Run();
 
  private:
+  ssize_t Read(char* into, std::size_t size);
+  void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Convert(const char* raw, std::size_t size, bool at_end);
   bool Tokenize(bool final);
   int SplitWords(int count);
   void Print(const VtmToken* records, int count);
-  void PrintSentenceToken(const VtmToken& t, const std::string& text);
+  bool PrintSentenceToken(const VtmToken& t, const std::string& text);
   bool OverLimits(std::size_t bytes) const;
   void EndSentence();
   void PrintTsv(const VtmToken* records, int count);
@@ -57,6 +61,7 @@ class Stream {
 
   const TokenTask& task_;
   int fd_;
+  std::string_view text_;  // the input when fd_ < 0: what is left of it
   const std::string& name_;
   std::string carry_;        // raw bytes of an incomplete UTF-8 sequence
   uint64_t raw_offset_ = 0;  // UTF-8 offset of the next raw byte read
@@ -87,6 +92,31 @@ class Stream {
   std::size_t invalid_ = 0, unmappable_ = 0;
   int status_ = 0;
 };
+
+ssize_t Stream::Read(char* into, std::size_t size) {
+  if (fd_ >= 0) return ::read(fd_, into, size);
+  const std::size_t n = std::min(size, text_.size());
+  std::memcpy(into, text_.data(), n);
+  text_.remove_prefix(n);
+  return static_cast<ssize_t>(n);
+}
+
+// A message about lost input: "vtm COMMAND: " and the text on standard error, or the
+// text without its line end to the task's message sink.
+void Stream::Report(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (task_.message_sink) {
+    std::string message(text);
+    if (!message.empty() && message.back() == '\n') message.pop_back();
+    task_.message_sink(message);
+  } else {
+    std::fprintf(stderr, "vtm %s: %s", task_.command, text);
+  }
+}
 
 uint64_t Stream::Extra(std::size_t i) const {
   // Tokens are printed in order, so the shift found last is a good start: the cursor
@@ -160,18 +190,16 @@ void Stream::Convert(const char* raw, std::size_t size, bool at_end) {
       if (auto b = compiler::ToCp1252(*cp)) {
         byte = static_cast<char>(*b);
       } else if (unmappable_++ == 0) {
-        std::fprintf(stderr,
-                     "vtm %s: %s: byte %llu: a character outside code page 1252 "
-                     "(read as a space)\n",
-                     task_.command, name_.c_str(),
-                     static_cast<unsigned long long>(raw_offset_ + start));
+        Report(
+            "%s: byte %llu: a character outside code page 1252 "
+            "(read as a space)\n",
+            name_.c_str(), static_cast<unsigned long long>(raw_offset_ + start));
       }
     } else {
       pos = start + 1;
       if (invalid_++ == 0)
-        std::fprintf(stderr, "vtm %s: %s: byte %llu: invalid UTF-8 (read as a space)\n",
-                     task_.command, name_.c_str(),
-                     static_cast<unsigned long long>(raw_offset_ + start));
+        Report("%s: byte %llu: invalid UTF-8 (read as a space)\n", name_.c_str(),
+               static_cast<unsigned long long>(raw_offset_ + start));
     }
     if (skipping_) {
       if (static_cast<unsigned char>(byte) > 0x20) continue;
@@ -199,9 +227,8 @@ void Stream::Consume(std::size_t bytes) {
 
 // Drops the overlong token at the start of the pending text, up to the next whitespace.
 void Stream::SkipLongToken() {
-  std::fprintf(stderr, "vtm %s: %s: byte %llu: a token longer than %zu MiB was skipped\n",
-               task_.command, name_.c_str(), static_cast<unsigned long long>(base_),
-               kMaxTokenBytes >> 20);
+  Report("%s: byte %llu: a token longer than %zu MiB was skipped\n", name_.c_str(),
+         static_cast<unsigned long long>(base_), kMaxTokenBytes >> 20);
   status_ = 1;
   std::size_t at = 0;
   while (at < pending_.size() && static_cast<unsigned char>(pending_[at]) > 0x20) ++at;
@@ -238,8 +265,8 @@ bool Stream::Tokenize(bool final) {
       AppendCodePageAsUtf8(std::string_view(pending_).substr(0, end), &chunk);
       char message[256] = {0};
       vtm_error_message(rc, message, sizeof message);
-      std::fprintf(stderr, "vtm %s: %s: byte %llu: \"%s\" is not tokenized: %s\n", task_.command,
-                   name_.c_str(), static_cast<unsigned long long>(base_), chunk.c_str(), message);
+      Report("%s: byte %llu: \"%s\" is not tokenized: %s\n", name_.c_str(),
+             static_cast<unsigned long long>(base_), chunk.c_str(), message);
       status_ = 1;
       Consume(end);
       continue;
@@ -395,29 +422,51 @@ void Stream::Print(const VtmToken* records, int count) {
         break;
       }
       case TokenFormat::kSentences:
+      case TokenFormat::kRecords: {
         if (sentence_ended_ && !(start == last_end_ && (t.class_bits & VTM_TOKEN_CLOSING) &&
                                  !(t.class_bits & VTM_TOKEN_SENTENCE_END)))
           EndSentence();
-        PrintSentenceToken(t, text);
+        const bool in_sentence = PrintSentenceToken(t, text);
+        if (task_.format == TokenFormat::kRecords) {
+          StreamToken token;
+          token.start = start;
+          token.end = end;
+          token.classes = t.class_bits;
+          std::string original, norm;
+          AppendCodePageAsUtf8(span, &original);
+          token.span = original;
+          token.normalized = normalized;
+          token.text = token.span;
+          if (normalized) {
+            // Line breaks have no sentence text: their normalized form is converted here.
+            if (t.class_bits & VTM_TOKEN_LINE_BREAK)
+              AppendCodePageAsUtf8(std::string_view(strings_.data() + t.norm_offset), &norm);
+            token.text = t.class_bits & VTM_TOKEN_LINE_BREAK ? std::string_view(norm) : text;
+          }
+          token.in_sentence = in_sentence;
+          if (!task_.token_sink(token)) sink_failed_ = true;
+        }
         break;
+      }
     }
     last_end_ = end;
   }
 }
 
 // --sentences: words and marks joined by spaces; a sentence ends after a sentence-end
-// token (and the closing marks right after it) or at a paragraph break.
-void Stream::PrintSentenceToken(const VtmToken& t, const std::string& text) {
+// token (and the closing marks right after it) or at a paragraph break. True when the
+// token joined the sentence.
+bool Stream::PrintSentenceToken(const VtmToken& t, const std::string& text) {
   if (t.class_bits & VTM_TOKEN_PARAGRAPH) EndSentence();
   const bool layout = t.class_bits & (VTM_TOKEN_LINE_BREAK | VTM_TOKEN_TAG_KEPT | VTM_TOKEN_MARKUP);
   if (!layout && !text.empty()) {
     if (OverLimits(text.size())) {
       if (!sentence_cut_)
-        std::fprintf(stderr,
-                     "vtm %s: %s: byte %llu: a sentence of more than %zu tokens or %zu bytes "
-                     "was cut there\n",
-                     task_.command, name_.c_str(), static_cast<unsigned long long>(last_end_),
-                     task_.max_sentence_tokens, task_.max_sentence_bytes);
+        Report(
+            "%s: byte %llu: a sentence of more than %zu tokens or %zu bytes "
+            "was cut there\n",
+            name_.c_str(), static_cast<unsigned long long>(last_end_), task_.max_sentence_tokens,
+            task_.max_sentence_bytes);
       sentence_cut_ = true;
       EndSentence();
     }
@@ -426,6 +475,7 @@ void Stream::PrintSentenceToken(const VtmToken& t, const std::string& text) {
     ++sentence_tokens_;
   }
   if (t.class_bits & VTM_TOKEN_SENTENCE_END) sentence_ended_ = true;
+  return !layout && !text.empty();
 }
 
 // True when a token of `bytes` bytes would take the sentence past the task's limits.
@@ -437,7 +487,9 @@ bool Stream::OverLimits(std::size_t bytes) const {
 
 void Stream::EndSentence() {
   if (!sentence_.empty()) {
-    if (task_.sentence_sink) {
+    if (task_.format == TokenFormat::kRecords) {
+      if (task_.sentence_sink && !task_.sentence_sink(sentence_)) sink_failed_ = true;
+    } else if (task_.sentence_sink) {
       if (!task_.sentence_sink(sentence_)) sink_failed_ = true;
     } else {
       out_.append(sentence_);
@@ -457,8 +509,7 @@ bool Stream::Flush() {
       const ssize_t n = ::write(1, rest.data(), rest.size());
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        std::fprintf(stderr, "vtm %s: cannot write the output: %s\n", task_.command,
-                     std::strerror(errno));
+        Report("cannot write the output: %s\n", std::strerror(errno));
         return false;
       }
       rest.remove_prefix(static_cast<std::size_t>(n));
@@ -474,10 +525,10 @@ int Stream::Run() {
   for (;;) {
     std::memcpy(buffer.data(), carry_.data(), carry_.size());
     const std::size_t kept = carry_.size();
-    ssize_t n = ::read(fd_, buffer.data() + kept, kPieceBytes);
+    ssize_t n = Read(buffer.data() + kept, kPieceBytes);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      std::fprintf(stderr, "vtm %s: %s: %s\n", task_.command, name_.c_str(), std::strerror(errno));
+      Report("%s: %s\n", name_.c_str(), std::strerror(errno));
       return 1;
     }
     const bool at_end = n == 0;
@@ -485,13 +536,14 @@ int Stream::Run() {
     if (!Tokenize(at_end)) return 1;
     if (at_end) break;
   }
-  if (task_.format == TokenFormat::kSentences) EndSentence();
+  if (task_.format == TokenFormat::kSentences || task_.format == TokenFormat::kRecords)
+    EndSentence();
   if (sink_failed_ || !Flush()) return 1;
   if (invalid_ + unmappable_ > 0) {
-    std::fprintf(stderr,
-                 "vtm %s: %s: %zu invalid UTF-8 sequences and %zu characters outside "
-                 "code page 1252 read as spaces\n",
-                 task_.command, name_.c_str(), invalid_, unmappable_);
+    Report(
+        "%s: %zu invalid UTF-8 sequences and %zu characters outside "
+        "code page 1252 read as spaces\n",
+        name_.c_str(), invalid_, unmappable_);
     status_ = 1;
   }
   return status_;
@@ -500,7 +552,12 @@ int Stream::Run() {
 }  // namespace
 
 int RunTokenStream(const TokenTask& task, int fd, const std::string& name) {
-  Stream stream(task, fd, name);
+  Stream stream(task, fd, {}, name);
+  return stream.Run();
+}
+
+int RunTokenText(const TokenTask& task, std::string_view text, const std::string& name) {
+  Stream stream(task, -1, text, name);
   return stream.Run();
 }
 

@@ -2,8 +2,10 @@
 // page 1252 while remembering where each converted byte came from, tokenizes under the
 // library's calling protocol (unconsumed bytes carried over, record array and string
 // buffer grown when a call at byte 0 cannot proceed) and prints the tokens with offsets
-// in the user's UTF-8 input, or hands each sentence to a sink (`vtm chunk`). Tested by
-// tests/cli/tokenize_test.sh and tests/cli/chunk_command_test.sh.
+// in the user's UTF-8 input, or hands each sentence (`vtm chunk`) or each token (the
+// Python package) to a sink. The same engine reads text held in memory. Tested by
+// tests/cli/tokenize_test.sh, tests/cli/chunk_command_test.sh and
+// python/tests/test_tokenizer.py.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +17,27 @@
 
 namespace vtm::cli {
 
-enum class TokenFormat { kTsv, kJson, kSentences };
+enum class TokenFormat { kTsv, kJson, kSentences, kRecords };
 
 // Receives each sentence, its tokens' texts joined by single spaces, exactly the line that
 // kSentences would print; returns false to stop (a write failure it has reported).
 using SentenceSink = std::function<bool(std::string_view sentence)>;
+
+// One token as kRecords hands it over.
+struct StreamToken {
+  uint64_t start = 0, end = 0;  // UTF-8 byte offsets of its span in the input
+  uint32_t classes = 0;         // VTM_TOKEN_* bits
+  std::string_view span;        // the span's text, UTF-8
+  std::string_view text;        // the normalized form when normalized, else the span
+  bool normalized = false;
+  // True when the token belongs to the current sentence (as kSentences would print it);
+  // layout tokens (line breaks, tags) and empty ones do not.
+  bool in_sentence = false;
+};
+// Receives each token in order; returns false to stop.
+using TokenSink = std::function<bool(const StreamToken& token)>;
+// Receives each message about lost input, without the "vtm COMMAND: " prefix.
+using MessageSink = std::function<void(const std::string& message)>;
 
 struct TokenTask {
   const char* command = "tokenize";  // in messages: "vtm <command>: ..."
@@ -35,6 +53,10 @@ struct TokenTask {
   SentenceSink sentence_sink;
   std::size_t max_sentence_tokens = 0;
   std::size_t max_sentence_bytes = 0;
+  // With kRecords: every token goes here; sentence ends go to sentence_sink when set.
+  TokenSink token_sink;
+  // When set, messages go here instead of standard error.
+  MessageSink message_sink;
 };
 
 // A single token (or unfinished tag or element) longer than this is reported and skipped.
@@ -46,5 +68,8 @@ inline constexpr std::size_t kMaxTokenBytes = std::size_t{4} << 20;
 // 1252, a chunk the transducer cannot read, a token over the limit) or reading or
 // writing failed; each case is reported on stderr.
 int RunTokenStream(const TokenTask& task, int fd, const std::string& name);
+
+// The same for UTF-8 text in memory, read in the same pieces as a file.
+int RunTokenText(const TokenTask& task, std::string_view text, const std::string& name);
 
 }  // namespace vtm::cli

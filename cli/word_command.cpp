@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "default_transducer.h"
+#include "entry_file.h"
 #include "library_message.h"
 #include "subcommands.h"
 #include "text_edges.h"
@@ -30,48 +29,11 @@ const char* const kWordIoHelp =
     "1. A word with a \"[\" that opens no tag, in the modes that read tags, gets no "
     "result and a warning. Without -t the bundled English transducer is used.";
 
-
-// Loads a client dictionary entry file written in UTF-8. The library reads entry files
-// as raw bytes in the transducer's code page, so a file with non-ASCII text goes to the
-// library through a converted temporary copy.
 int LoadDictionary(const char* command, const std::string& path, VtmClientDict dict) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  std::string converted;
-  std::size_t where = 0;
-  EdgeStatus status = in ? Utf8ToCodePage(text.str(), &converted, &where) : EdgeStatus::kOk;
-  if (status != EdgeStatus::kOk) {
-    std::fprintf(
-        stderr, "vtm %s: %s: %s at byte %zu\n", command, path.c_str(),
-        status == EdgeStatus::kInvalidUtf8 ? "invalid UTF-8" : "a character outside code page 1252",
-        where + 1);
-    return 1;
-  }
-  std::string load_path = path;
-  std::string temp;
-  if (in && converted != text.str()) {
-    const char* dir = std::getenv("TMPDIR");
-    temp = std::string(dir && *dir ? dir : "/tmp") + "/vtm-dict.XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    bool written = fd >= 0 && ::write(fd, converted.data(), converted.size()) ==
-                                  static_cast<ssize_t>(converted.size());
-    if (fd >= 0) ::close(fd);
-    if (!written) {
-      std::fprintf(stderr, "vtm %s: %s: cannot write a converted copy: %s\n", command, path.c_str(),
-                   std::strerror(errno));
-      if (fd >= 0) ::unlink(temp.c_str());
-      return 1;
-    }
-    load_path = temp;
-  }
-  int loaded = vtm_load_entries(load_path.c_str(), 0, dict);
-  if (!temp.empty()) ::unlink(temp.c_str());
-  if (loaded < 0) {
-    std::fprintf(stderr, "vtm %s: %s: %s\n", command, path.c_str(), LibraryMessage(loaded).c_str());
-    return 1;
-  }
-  return 0;
+  std::string error;
+  if (LoadEntryFile(path, dict, &error)) return 0;
+  std::fprintf(stderr, "vtm %s: %s\n", command, error.c_str());
+  return 1;
 }
 
 int ForEachInput(const char* command, const std::vector<std::string>& inputs,
