@@ -28,6 +28,25 @@ class Grouper {
   void Close();
   bool closed();
 
+  // Holds the grouper and its transducer open while alive; grouper() is nullptr once
+  // either is closed (grouper_closed() says which). Taken without the GIL.
+  class Use {
+   public:
+    explicit Use(Grouper& owner)
+        : lock_(owner.lock_),
+          reader_(*owner.transducer_),
+          closed_(owner.grouper_ == nullptr),
+          grouper_(reader_.fsm() != nullptr ? owner.grouper_ : nullptr) {}
+    VtmGrouper grouper() const { return grouper_; }
+    bool grouper_closed() const { return closed_; }
+
+   private:
+    std::shared_lock<std::shared_mutex> lock_;
+    Transducer::Reader reader_;
+    bool closed_;
+    VtmGrouper grouper_;
+  };
+
  private:
   std::shared_mutex lock_;
   VtmGrouper grouper_ = nullptr;

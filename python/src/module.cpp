@@ -1,6 +1,6 @@
-// The extension module vtmrt._vtmrt: binds Transducer and Completion and the library
-// frame's version and messages. The package vtmrt (python/vtmrt/__init__.py) re-exports
-// these under their public names. Tested by python/tests.
+// The extension module vtmrt._vtmrt: binds Transducer, Completion, Grouper, Tokenizer,
+// Tagger and Chunker and the library frame's version and messages. The package vtmrt
+// (python/vtmrt/__init__.py) re-exports these under their public names. Tested by python/tests.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -8,15 +8,21 @@
 #include <memory>
 #include <optional>
 
+#include "chunker.h"
 #include "completion.h"
 #include "errors.h"
 #include "grouper.h"
+#include "tagger.h"
+#include "tokenizer.h"
 #include "transducer.h"
 #include "vtmrt.h"
 
 namespace pyb = pybind11;
+using vtm::py::Chunker;
 using vtm::py::Completion;
 using vtm::py::Grouper;
+using vtm::py::Tagger;
+using vtm::py::Tokenizer;
 using vtm::py::Transducer;
 
 namespace {
@@ -56,6 +62,46 @@ ClosedError.
         en.analyze("houses")      # ['house[n][pl]']
         en.generate("house[n][pl]")  # ['houses']
         list(en.complete("hous", max=6))
+)";
+
+constexpr const char* kTokenizerDoc = R"(Breaks running text or HTML into tokens and sentences.
+
+Tokenizer(path=None, *, html_tags=None) loads a tokenizer transducer (default: the
+bundled English en-brown) and the HTML tag dictionary used with html=True (default:
+the bundled html-tags.txt). Tokens and sentences are those of `vtm tokenize`. Text
+must be str whose characters Windows-1252 can hold (else EncodingError); offsets
+index the str. Calls release the GIL; several threads may share one Tokenizer (each
+call uses a library tokenizer of its own).
+
+    with vtmrt.Tokenizer() as tok:
+        tok.tokenize("Dr. Smith left.")   # [Token(text='Dr.', start=0, end=3, ...), ...]
+        tok.sentences("One. Two.")        # [[Token('One'), Token('.')], [...]]
+)";
+
+constexpr const char* kTaggerDoc = R"(Tags tokenized sentences with parts of speech.
+
+Tagger(classes=None, model=None, *, case='auto', multiword=False) loads a class
+transducer and a tagger model (default: the bundled English tagger, Brown tag set);
+case and multiword are those of `vtm tag`. Calls release the GIL; several threads may
+share one Tagger (each call uses a tagger buffer of its own).
+
+    with vtmrt.Tagger() as t:
+        t.tag(["The", "old", "man", "left", "."])
+        # [('The', 'at'), ('old', 'jj'), ('man', 'nn'), ('left', 'vbd'), ('.', '.')]
+)";
+
+constexpr const char* kChunkerDoc = R"(Finds phrases in running text: tokenizes, tags and groups.
+
+Chunker(tokenizer=None, tagger=None, grouper=None, *, subgroups=False, sort=False)
+runs the chain of `vtm chunk` with the given parts (default: the bundled English
+ones). chunk() returns one ChunkedSentence per sentence, whose to_json() equals the
+object `vtm chunk -f json` writes for it. Calls release the GIL; several threads may
+share one Chunker. vtmrt.chunk(text) uses a shared default Chunker.
+
+    with vtmrt.Chunker() as c:
+        s = c.chunk("The old man left.")[0]
+        s.tokens   # [('The', 'at'), ('old', 'jj'), ('man', 'nn'), ('left', 'vbd'), ('.', '.')]
+        s.groups   # [Group(label='np', first=0, count=3), Group(label='vp', first=3, count=1)]
 )";
 
 }  // namespace
@@ -161,7 +207,8 @@ be advanced from several threads (one step at a time); close() frees its buffer.
       });
   m.attr("Transducer").attr("__module__") = "vtmrt";
 
-  pyb::class_<Grouper>(m, "Grouper", R"(Groups a tagged sentence into phrases.
+  pyb::class_<Grouper, std::shared_ptr<Grouper>>(m, "Grouper",
+                                                 R"(Groups a tagged sentence into phrases.
 
 Grouper(transducer=None) makes a grouper on a Transducer (kept open by the grouper),
 on a transducer file path, or, without an argument, on the bundled English grouper
@@ -184,4 +231,76 @@ Grouper may serve several threads. close() frees it.
       .def("__enter__", [](pyb::object self) { return self; })
       .def("__exit__", [](Grouper& self, pyb::args) { self.Close(); });
   m.attr("Grouper").attr("__module__") = "vtmrt";
+
+  pyb::class_<Tokenizer, std::shared_ptr<Tokenizer>>(m, "Tokenizer", kTokenizerDoc)
+      .def(pyb::init<pyb::object, pyb::object>(), pyb::arg("path") = pyb::none(), pyb::kw_only(),
+           pyb::arg("html_tags") = pyb::none(),
+           "__init__(path: str | os.PathLike | None = None, *, html_tags: str | os.PathLike | "
+           "None = None) -> None")
+      .def("tokenize", &Tokenizer::Tokenize, pyb::arg("text"), pyb::arg("html") = false,
+           "tokenize(text: str, html: bool = False) -> list[Token]\n\n"
+           "The tokens of a text: words, punctuation, line and paragraph breaks and, with\n"
+           "html=True, tags. Token.start and Token.end index `text`.")
+      .def("sentences", &Tokenizer::Sentences, pyb::arg("text"), pyb::arg("html") = false,
+           "sentences(text: str, html: bool = False) -> list[list[Token]]\n\n"
+           "The sentences of a text as lists of their word and punctuation tokens. A\n"
+           "sentence ends after a sentence-end mark (and the closing marks right after it)\n"
+           "or at a paragraph break; line breaks and tags are left out.")
+      .def("close", &Tokenizer::Close,
+           "close() -> None\n\nFrees the tokenizer (after calls in other threads end). "
+           "Idempotent.")
+      .def_property_readonly("closed", &Tokenizer::closed, "True after close().")
+      .def_property_readonly("path", &Tokenizer::path, "The tokenizer transducer's file.")
+      .def("__enter__", [](pyb::object self) { return self; })
+      .def("__exit__", [](Tokenizer& self, pyb::args) { self.Close(); });
+  m.attr("Tokenizer").attr("__module__") = "vtmrt";
+
+  pyb::class_<Tagger, std::shared_ptr<Tagger>>(m, "Tagger", kTaggerDoc)
+      .def(pyb::init<pyb::object, pyb::object, std::string, bool>(),
+           pyb::arg("classes") = pyb::none(), pyb::arg("model") = pyb::none(), pyb::kw_only(),
+           pyb::arg("case") = "auto", pyb::arg("multiword") = false,
+           "__init__(classes: str | os.PathLike | None = None, model: str | os.PathLike | None "
+           "= None, *, case: str = 'auto', multiword: bool = False) -> None")
+      .def("tag", &Tagger::Tag, pyb::arg("tokens"),
+           "tag(tokens: Iterable[str]) -> list[tuple[str, str]]\n\n"
+           "(word, tag) for every token of one sentence; a blank token gets the tag ''.")
+      .def("tag_sents", &Tagger::TagSents, pyb::arg("sentences"),
+           "tag_sents(sentences: Iterable[Iterable[str]]) -> list[list[tuple[str, str]]]\n\n"
+           "tag() for every sentence, with the GIL released once for the whole batch.")
+      .def_property_readonly("tags", &Tagger::Tags, "The model's tag names.")
+      .def("close", &Tagger::Close,
+           "close() -> None\n\nFrees the tagger (after calls in other threads end). "
+           "Idempotent.")
+      .def_property_readonly("closed", &Tagger::closed, "True after close().")
+      .def("__enter__", [](pyb::object self) { return self; })
+      .def("__exit__", [](Tagger& self, pyb::args) { self.Close(); });
+  m.attr("Tagger").attr("__module__") = "vtmrt";
+
+  pyb::class_<Chunker, std::shared_ptr<Chunker>>(m, "Chunker", kChunkerDoc)
+      .def(pyb::init<pyb::object, pyb::object, pyb::object, bool, bool>(),
+           pyb::arg("tokenizer") = pyb::none(), pyb::arg("tagger") = pyb::none(),
+           pyb::arg("grouper") = pyb::none(), pyb::kw_only(), pyb::arg("subgroups") = false,
+           pyb::arg("sort") = false,
+           "__init__(tokenizer: Tokenizer | None = None, tagger: Tagger | None = None, "
+           "grouper: Grouper | None = None, *, subgroups: bool = False, sort: bool = False) "
+           "-> None")
+      .def(
+          "chunk",
+          [](Chunker& c, pyb::handle text, bool html, pyb::handle first_sentence) {
+            return c.Chunk(text, html, Count(first_sentence, "first_sentence", 1));
+          },
+          pyb::arg("text"), pyb::arg("html") = false, pyb::kw_only(),
+          pyb::arg("first_sentence") = 1,
+          "chunk(text: str, html: bool = False, *, first_sentence: int = 1)"
+          " -> list[ChunkedSentence]\n\n"
+          "The sentences of a text, tagged and grouped into phrases, numbered from\n"
+          "first_sentence in their JSON form (as `vtm chunk` numbers the sentences of its\n"
+          "input).")
+      .def("close", &Chunker::Close,
+           "close() -> None\n\nFrees the chunker and closes the parts it made itself. "
+           "Idempotent.")
+      .def_property_readonly("closed", &Chunker::closed, "True after close().")
+      .def("__enter__", [](pyb::object self) { return self; })
+      .def("__exit__", [](Chunker& self, pyb::args) { self.Close(); });
+  m.attr("Chunker").attr("__module__") = "vtmrt";
 }

@@ -77,6 +77,22 @@ void ToCodePage(pyb::handle text, const char* what, std::string* out) {
   CheckNul(*out);
 }
 
+std::string FilePath(pyb::handle path, const char* what, std::string* shown) {
+  if (!pyb::isinstance<pyb::str>(path) && !pyb::isinstance<pyb::bytes>(path) &&
+      !pyb::hasattr(path, "__fspath__")) {
+    Raise(VTM_ERR_NULL_OBJECT,
+          std::string(what) + " must be str, bytes or os.PathLike, not " +
+              Py_TYPE(path.ptr())->tp_name,
+          kArgumentTypeError);
+  }
+  pyb::module_ os = pyb::module_::import("os");
+  std::string encoded = os.attr("fsencode")(path).cast<std::string>();
+  *shown = pyb::str(os.attr("fsdecode")(path));
+  if (encoded.find('\0') != std::string::npos)
+    Raise(VTM_ERR_FILE_OPEN, std::string(what) + " holds a NUL character", kArgumentError);
+  return encoded;
+}
+
 pyb::str FromCodePage(std::string_view bytes) {
   PyObject* result;
   if (cli::IsAscii(bytes)) {

@@ -15,6 +15,11 @@ namespace vtm::py {
 // their first NUL, so a NUL would silently cut the text short. Needs the GIL.
 void ToCodePage(pybind11::handle text, const char* what, std::string* out);
 
+// The file system bytes of a path argument (str, bytes or os.PathLike), its text in
+// *shown. Raises ArgumentTypeError for another type (`what` names the argument) and
+// ArgumentError for a NUL inside. Needs the GIL.
+std::string FilePath(pybind11::handle path, const char* what, std::string* shown);
+
 // A new str from cp1252 bytes. Needs the GIL.
 pybind11::str FromCodePage(std::string_view bytes);
 

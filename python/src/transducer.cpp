@@ -82,17 +82,7 @@ void CheckLength(const std::string& input, const char* what) {
 
 Transducer::Transducer(pyb::object path) {
   if (path.is_none()) path = pyb::module_::import("vtmrt._data").attr("default_transducer")();
-  if (!pyb::isinstance<pyb::str>(path) && !pyb::isinstance<pyb::bytes>(path) &&
-      !pyb::hasattr(path, "__fspath__")) {
-    Raise(
-        VTM_ERR_NULL_OBJECT,
-        std::string("path must be str, bytes or os.PathLike, not ") + Py_TYPE(path.ptr())->tp_name,
-        kArgumentTypeError);
-  }
-  const std::string encoded = pyb::module_::import("os").attr("fsencode")(path).cast<std::string>();
-  path_ = pyb::str(pyb::module_::import("os").attr("fsdecode")(path));
-  if (encoded.find('\0') != std::string::npos)
-    Raise(VTM_ERR_FILE_OPEN, "path holds a NUL character", kArgumentError);
+  const std::string encoded = FilePath(path, "path", &path_);
   VtmFsm fsm;
   {
     pyb::gil_scoped_release nogil;

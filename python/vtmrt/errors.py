@@ -31,6 +31,7 @@ __all__ = [
     "TokenizerError",
     "TaggerError",
     "InternalError",
+    "TextWarning",
     "error_class",
 ]
 
@@ -109,6 +110,11 @@ class TaggerError(Error):
 
 class InternalError(Error):
     """The library reported an internal fault."""
+
+
+class TextWarning(UserWarning):
+    """Part of a text was left out: a token too long to tokenize, a piece the tokenizer
+    transducer cannot read, or a sentence cut at the tagger's limits."""
 
 
 # Library codes by family (include/vtmrt.h). Codes not listed are InternalError.

@@ -1,0 +1,153 @@
+"""Chunker and vtmrt.chunk: every sentence's to_json() equals the object of
+`vtm chunk -f json`, its words are those of `vtm tokenize --sentences` and its tags
+those of `vtm tag`, on the samples, on running Brown text and on random texts, with
+and without subgroups; sentence numbering; threads; bad input; object life."""
+
+from __future__ import annotations
+
+import json
+import os
+import random
+import subprocess
+import threading
+
+import pytest
+
+import vtmrt
+from conftest import TMP, VTM
+from english_data import SAMPLE_HTML, SAMPLE_TEXT, brown_sentences, need
+
+DATA = ("en-brown.vtm", "html-tags.txt", "english-tagger.vtm", "english-tagger.model",
+        "english-chunks.vtm")
+
+
+@pytest.fixture(scope="module")
+def chunker():
+    need(*DATA)
+    with vtmrt.Chunker() as c:
+        yield c
+
+
+def run_vtm(args, text):
+    return subprocess.run([VTM, *args], input=text.encode("utf-8"), capture_output=True,
+                          check=True).stdout.decode("utf-8").splitlines()
+
+
+@pytest.fixture(scope="module")
+def texts():
+    with open(SAMPLE_TEXT, encoding="utf-8") as f:
+        sample = f.read()
+    sentences = brown_sentences(500)
+    brown = "\n\n".join(" ".join(" ".join(s) for s in sentences[k:k + 4])
+                        for k in range(0, len(sentences), 4))
+    rng = random.Random(3)
+    words = ["the", "old", "man", "saw", "a", "dog", "in", "the", "park", "and", "she",
+             "ran", "quickly", "to", "John's", "house", "Dr.", "U.S.", "3", "big", "very"]
+    marks = [".", ",", "!", "?", ";", "(", ")", "\"", "\n", "\n\n"]
+    rand = " ".join(rng.choice(words) if rng.random() < 0.8 else rng.choice(marks)
+                    for _ in range(6000))
+    return [sample, brown, rand]
+
+
+def compare(chunker, text, html=False, *options):
+    """Asserts that chunk(text) matches the commands; returns the sentences compared."""
+    got = chunker.chunk(text, html)
+    flags = ["--html"] if html else []
+    expected = [json.loads(line) for line in run_vtm(["chunk", "-f", "json", *flags, *options],
+                                                     text)]
+    assert [s.to_json() for s in got] == expected
+    lines = run_vtm(["tokenize", "--sentences", *flags], text)
+    assert [" ".join(w for w, _ in s.tokens) for s in got] == lines
+    tags = [json.loads(line)["tags"] for line in run_vtm(["tag", "--output", "json"],
+                                                         "\n".join(lines) + "\n")]
+    assert [[t for _, t in s.tokens] for s in got] == tags
+    for s in got:
+        assert s.groups == [vtmrt.Group(g["label"], g["first"], g["count"])
+                            for g in s.to_json()["groups"]]
+    return len(got)
+
+
+def test_chunk_equals_vtm_chunk(chunker, texts):
+    compared = sum(compare(chunker, t) for t in texts)
+    assert compared > 900
+    with open(SAMPLE_HTML, encoding="utf-8") as f:
+        assert compare(chunker, f.read(), True) > 3
+
+
+def test_subgroups_equal_vtm_chunk(texts):
+    need(*DATA)
+    with vtmrt.Chunker(subgroups=True, sort=True) as c:
+        assert compare(c, texts[1], False, "--subgroups", "--sort") > 100
+
+
+def test_module_chunk_numbering_and_parts(chunker, texts):
+    text = texts[0]
+    default = vtmrt.chunk(text)
+    assert default == chunker.chunk(text)
+    assert [s.to_json()["sentence"] for s in default] == list(range(1, len(default) + 1))
+    later = chunker.chunk(text, first_sentence=41)
+    assert [s.to_json()["sentence"] for s in later] == list(range(41, 41 + len(default)))
+    assert [s.tokens for s in later] == [s.tokens for s in default]
+    assert chunker.chunk("") == [] and chunker.chunk("   \n\n ") == []
+    with vtmrt.Tokenizer() as tok, vtmrt.Tagger() as tag, vtmrt.Grouper() as grp:
+        with vtmrt.Chunker(tok, tag, grp) as own:
+            assert own.chunk(text) == default
+        assert not tok.closed and not tag.closed and not grp.closed
+    s = default[0]
+    assert s.error is None and all(isinstance(g, vtmrt.Group) for g in s.groups)
+    assert "ChunkedSentence" in repr(s)
+
+
+def test_threads_share_a_chunker(chunker, texts):
+    serial = chunker.chunk(texts[1])
+    results = {}
+
+    def work(k):
+        results[k] = vtmrt.chunk(texts[1]) if k % 2 else chunker.chunk(texts[1])
+
+    threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
+    for th in threads:
+        th.start()
+    for th in threads:
+        th.join()
+    assert len(results) == 4 and all(r == serial for r in results.values())
+
+
+def test_long_sentence_is_cut_with_a_warning(chunker):
+    text = "word " * 100_050
+    with pytest.warns(vtmrt.TextWarning, match="cut"):
+        got = chunker.chunk(text)
+    assert [len(s.tokens) for s in got] == [100_000, 50]
+
+
+def test_bad_input(chunker):
+    for bad in (None, b"bytes", 7, ["list"]):
+        with pytest.raises(TypeError):
+            chunker.chunk(bad)
+        with pytest.raises(TypeError):
+            vtmrt.chunk(bad)
+    with pytest.raises(vtmrt.EncodingError):
+        chunker.chunk("Greek αβγ.")
+    with pytest.raises(vtmrt.EncodingError):
+        chunker.chunk("lone \udfff.")
+    with pytest.raises(vtmrt.TextError):
+        chunker.chunk("a\0b")
+    with pytest.raises(vtmrt.ArgumentError):
+        chunker.chunk("a", first_sentence=-1)
+    with pytest.raises(TypeError):
+        vtmrt.Chunker(tokenizer="en-brown.vtm")
+
+
+def test_closed_parts_raise():
+    need(*DATA)
+    tok = vtmrt.Tokenizer()
+    c = vtmrt.Chunker(tokenizer=tok)
+    assert c.chunk("The man left.")
+    tok.close()
+    with pytest.raises(vtmrt.ClosedError, match="tokenizer"):
+        c.chunk("The man left.")
+    c.close()
+    c.close()
+    assert c.closed
+    with pytest.raises(vtmrt.ClosedError):
+        c.chunk("The man left.")
