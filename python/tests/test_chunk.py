@@ -151,3 +151,62 @@ def test_closed_parts_raise():
     assert c.closed
     with pytest.raises(vtmrt.ClosedError):
         c.chunk("The man left.")
+
+
+def test_calls_release_the_gil(texts):
+    need(*DATA)
+    ticks = 0
+    running = True
+
+    def count():
+        nonlocal ticks
+        while running:
+            ticks += 1
+
+    sentences = [s.split() for s in texts[1].split("\n\n")] * 20
+    with vtmrt.Tagger() as tagger:
+        th = threading.Thread(target=count)
+        th.start()
+        try:
+            tagger.tag(["a"])  # the counter is running
+            before = ticks
+            tagger.tag_sents(sentences)
+            during = ticks - before
+        finally:
+            running = False
+            th.join()
+    # Tagging runs without the GIL: the counter moves while it runs.
+    assert during > 1000
+
+
+def test_close_while_other_threads_chunk(texts):
+    need(*DATA)
+    text = texts[0]
+    for part in ("tokenizer", "tagger", "grouper", "chunker"):
+        tok, tag, grp = vtmrt.Tokenizer(), vtmrt.Tagger(), vtmrt.Grouper()
+        c = vtmrt.Chunker(tok, tag, grp)
+        expected = c.chunk(text)
+        outcomes = []
+        started = threading.Barrier(4)
+
+        def work():
+            started.wait()
+            try:
+                for _ in range(30):
+                    assert c.chunk(text) == expected
+                outcomes.append("finished")
+            except vtmrt.ClosedError:
+                outcomes.append("closed")
+
+        threads = [threading.Thread(target=work) for _ in range(3)]
+        for th in threads:
+            th.start()
+        started.wait()
+        {"tokenizer": tok, "tagger": tag, "grouper": grp, "chunker": c}[part].close()
+        for th in threads:
+            th.join()
+        assert len(outcomes) == 3
+        with pytest.raises(vtmrt.ClosedError, match=part):
+            c.chunk(text)
+        for o in (c, tok, tag, grp):
+            o.close()
