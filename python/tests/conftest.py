@@ -103,3 +103,58 @@ def english_path() -> str:
         if os.environ.get("VTM_REQUIRE_ENGLISH"):
             pytest.fail(f"the English transducer is required: {e}")
         pytest.skip(f"no English transducer: {e}")
+
+
+def in_threads(count: int, work) -> Dict[int, object]:
+    """Runs work(k) for k in range(count), each on a thread of its own, and returns the
+    results by k (a thread that raised has none)."""
+    import threading
+    results: Dict[int, object] = {}
+
+    def run(k: int) -> None:
+        results[k] = work(k)
+
+    threads = [threading.Thread(target=run, args=(k,)) for k in range(count)]
+    for th in threads:
+        th.start()
+    for th in threads:
+        th.join()
+    return results
+
+
+def ticks_during(warm, call) -> int:
+    """How far a counting thread gets while call() runs (after warm() has run with the
+    counter going): with the GIL held all along the count could not move."""
+    import threading
+    ticks = 0
+    running = True
+
+    def count() -> None:
+        nonlocal ticks
+        while running:
+            ticks += 1
+
+    th = threading.Thread(target=count)
+    th.start()
+    try:
+        warm()
+        before = ticks
+        call()
+        return ticks - before
+    finally:
+        running = False
+        th.join()
+
+
+def assert_rejects_bad_text(call) -> None:
+    """call(text) raises TypeError for what is not str, EncodingError for characters
+    that Windows-1252 cannot hold and for lone surrogates, and TextError for NUL."""
+    import vtmrt
+    for bad in (None, b"bytes", 5, ["list"]):
+        with pytest.raises(TypeError):
+            call(bad)
+    for bad in ("Greek αβγ.", "lone \ud800 surrogate", "lone \udfff."):
+        with pytest.raises(vtmrt.EncodingError):
+            call(bad)
+    with pytest.raises(vtmrt.TextError):
+        call("a\0b")

@@ -6,7 +6,6 @@ and without subgroups; sentence numbering; threads; bad input; object life."""
 from __future__ import annotations
 
 import json
-import os
 import random
 import subprocess
 import threading
@@ -14,7 +13,7 @@ import threading
 import pytest
 
 import vtmrt
-from conftest import TMP, VTM
+from conftest import VTM, assert_rejects_bad_text, in_threads, ticks_during
 from english_data import SAMPLE_HTML, SAMPLE_TEXT, brown_sentences, need
 
 DATA = ("en-brown.vtm", "html-tags.txt", "english-tagger.vtm", "english-tagger.model",
@@ -100,16 +99,7 @@ def test_module_chunk_numbering_and_parts(chunker, texts):
 
 def test_threads_share_a_chunker(chunker, texts):
     serial = chunker.chunk(texts[1])
-    results = {}
-
-    def work(k):
-        results[k] = vtmrt.chunk(texts[1]) if k % 2 else chunker.chunk(texts[1])
-
-    threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
-    for th in threads:
-        th.start()
-    for th in threads:
-        th.join()
+    results = in_threads(4, lambda k: vtmrt.chunk(texts[1]) if k % 2 else chunker.chunk(texts[1]))
     assert len(results) == 4 and all(r == serial for r in results.values())
 
 
@@ -121,17 +111,9 @@ def test_long_sentence_is_cut_with_a_warning(chunker):
 
 
 def test_bad_input(chunker):
-    for bad in (None, b"bytes", 7, ["list"]):
-        with pytest.raises(TypeError):
-            chunker.chunk(bad)
-        with pytest.raises(TypeError):
-            vtmrt.chunk(bad)
-    with pytest.raises(vtmrt.EncodingError):
-        chunker.chunk("Greek αβγ.")
-    with pytest.raises(vtmrt.EncodingError):
-        chunker.chunk("lone \udfff.")
-    with pytest.raises(vtmrt.TextError):
-        chunker.chunk("a\0b")
+    assert_rejects_bad_text(chunker.chunk)
+    assert_rejects_bad_text(vtmrt.chunk)
+    assert_rejects_bad_text(lambda text: chunker.chunk(text, True))
     with pytest.raises(vtmrt.ArgumentError):
         chunker.chunk("a", first_sentence=-1)
     with pytest.raises(TypeError):
@@ -155,28 +137,11 @@ def test_closed_parts_raise():
 
 def test_calls_release_the_gil(texts):
     need(*DATA)
-    ticks = 0
-    running = True
-
-    def count():
-        nonlocal ticks
-        while running:
-            ticks += 1
-
     sentences = [s.split() for s in texts[1].split("\n\n")] * 20
     with vtmrt.Tagger() as tagger:
-        th = threading.Thread(target=count)
-        th.start()
-        try:
-            tagger.tag(["a"])  # the counter is running
-            before = ticks
-            tagger.tag_sents(sentences)
-            during = ticks - before
-        finally:
-            running = False
-            th.join()
-    # Tagging runs without the GIL: the counter moves while it runs.
-    assert during > 1000
+        assert ticks_during(lambda: tagger.tag(["a"]), lambda: tagger.tag_sents(sentences)) > 1000
+    with vtmrt.Chunker() as c:
+        assert ticks_during(lambda: c.chunk("a"), lambda: c.chunk(texts[1] * 3)) > 1000
 
 
 def test_close_while_other_threads_chunk(texts):

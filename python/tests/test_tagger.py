@@ -6,12 +6,11 @@ from __future__ import annotations
 import json
 import os
 import subprocess
-import threading
 
 import pytest
 
 import vtmrt
-from conftest import TMP, VTM
+from conftest import TMP, VTM, in_threads
 from english_data import brown_sentences, need
 
 
@@ -61,17 +60,8 @@ def test_multiword_and_blank_tokens(tagger, sentences):
 
 def test_threads_share_a_tagger(tagger, sentences):
     serial = tagger.tag_sents(sentences)
-    results = {}
-
-    def work(k):
-        results[k] = (tagger.tag_sents(sentences) if k % 2
-                      else [tagger.tag(s) for s in sentences])
-
-    threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
-    for th in threads:
-        th.start()
-    for th in threads:
-        th.join()
+    results = in_threads(4, lambda k: tagger.tag_sents(sentences) if k % 2
+                         else [tagger.tag(s) for s in sentences])
     assert len(results) == 4 and all(r == serial for r in results.values())
 
 

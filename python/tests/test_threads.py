@@ -10,7 +10,7 @@ import threading
 from collections import Counter
 
 import vtmrt
-from conftest import build, random_lexicon, random_word
+from conftest import build, random_lexicon, random_word, ticks_during
 
 
 def test_shared_transducer_gives_each_thread_the_serial_results():
@@ -41,26 +41,8 @@ def test_shared_transducer_gives_each_thread_the_serial_results():
 def test_batch_releases_the_gil():
     entries = random_lexicon(32, 300)
     words = [s for s, _ in entries] * 400  # a batch of about 150,000 words
-    ticks = 0
-    running = True
-
-    def count():
-        nonlocal ticks
-        while running:
-            ticks += 1
-
     with vtmrt.Transducer(build(entries, "gil")) as t:
-        th = threading.Thread(target=count)
-        th.start()
-        try:
-            t.analyze_many(words[:10])  # the counter is running
-            before = ticks
-            t.analyze_many(words)
-            during = ticks - before
-        finally:
-            running = False
-            th.join()
-    # With the GIL held for the whole batch the counter could not move while it ran.
+        during = ticks_during(lambda: t.analyze_many(words[:10]), lambda: t.analyze_many(words))
     assert during > 1000
 
 

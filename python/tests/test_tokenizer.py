@@ -11,13 +11,12 @@ import os
 import random
 import subprocess
 import tempfile
-import threading
 from typing import List, Tuple
 
 import pytest
 
 import vtmrt
-from conftest import TMP, VTM
+from conftest import TMP, VTM, assert_rejects_bad_text, in_threads
 from english_data import SAMPLE_HTML, SAMPLE_TEXT, brown_sentences, need
 
 NAMES = ["word", "punct", "closing", "opening", "sentence-end", "line-break", "tag-kept",
@@ -137,31 +136,16 @@ def test_megabyte_text_and_threads(tokenizer):
     text = " ".join(random_texts(9, 4000))
     assert len(text) > 200_000
     serial = tokenizer.tokenize(text)
-    results = {}
-
-    def work(k):
-        results[k] = tokenizer.tokenize(text)
-
-    threads = [threading.Thread(target=work, args=(k,)) for k in range(3)]
-    for th in threads:
-        th.start()
-    for th in threads:
-        th.join()
+    results = in_threads(3, lambda k: tokenizer.tokenize(text))
     assert len(results) == 3 and all(r == serial for r in results.values())
     big = "word " * 250_000
     assert len(tokenizer.tokenize(big)) == 250_000
 
 
 def test_bad_input(tokenizer):
-    for bad in (None, b"bytes", 5, ["a"]):
-        with pytest.raises(TypeError):
-            tokenizer.tokenize(bad)
-    with pytest.raises(vtmrt.EncodingError):
-        tokenizer.tokenize("Greek αβγ")
-    with pytest.raises(vtmrt.EncodingError):
-        tokenizer.sentences("lone \ud800 surrogate")
-    with pytest.raises(vtmrt.TextError):
-        tokenizer.tokenize("a\0b")
+    assert_rejects_bad_text(tokenizer.tokenize)
+    assert_rejects_bad_text(tokenizer.sentences)
+    assert_rejects_bad_text(lambda text: tokenizer.tokenize(text, True))
     with pytest.raises(vtmrt.FileError):
         vtmrt.Tokenizer(os.path.join(TMP, "no-such.vtm"))
     with pytest.raises(vtmrt.FileError):
