@@ -315,7 +315,7 @@ int Stream::SplitWords(int count) {
       vtm::TokenSink sink{split_.data(),   static_cast<int>(split_.size()),   n,
                           strings_.data(), static_cast<int>(strings_.size()), used};
       const int rc =
-          vtm::SplitChunk(pending_.data(), r.offset, r.offset + r.length, task_.tokenizer, &sink);
+          task_.split_words(pending_.data(), r.offset, r.offset + r.length, task_.tokenizer, &sink);
       if (rc == VTM_ERR_OUTPUT_TOO_LONG) {
         split_.resize(split_.size() * 2);
         strings_.resize(strings_.size() * 2);

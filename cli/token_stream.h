@@ -15,6 +15,10 @@
 
 #include "vtmrt.h"
 
+namespace vtm {
+struct TokenSink;
+}
+
 namespace vtm::cli {
 
 enum class TokenFormat { kTsv, kJson, kSentences, kRecords };
@@ -44,9 +48,13 @@ struct TokenTask {
   VtmTokenizer tokenizer = nullptr;
   int flags = 0;  // VTM_TOKENIZE_HTML, VTM_TOKENIZE_LINE_PARAGRAPH
   TokenFormat format = TokenFormat::kTsv;
-  // Plain words, which the byte scanner emits whole, are handed to the transducer too, as
-  // chunks of their own (for conventions that split some plain words: gonna, cannot).
-  bool split_words = false;
+  // When set, plain words, which the byte scanner emits whole, are handed to the
+  // transducer too, as chunks of their own (for conventions that split some plain words:
+  // gonna, cannot), by this chunk splitter: the library's vtm::SplitChunk, which only a
+  // program linking the library statically can give (the shared library does not export
+  // it, and the Python package links the shared one).
+  int (*split_words)(const char* text, int start, int end, VtmTokenizer tokenizer,
+                     vtm::TokenSink* sink) = nullptr;
   // With kSentences: sentences go here instead of standard output. A sentence that
   // reaches `max_sentence_tokens` tokens or `max_sentence_bytes` bytes is handed over at
   // that point and the rest continues as a new one (reported once per input); 0: no limit.

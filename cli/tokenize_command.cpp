@@ -7,6 +7,7 @@
 
 #include "loaded_tokenizer.h"
 #include "subcommands.h"
+#include "token/tokenizer.h"
 #include "token_stream.h"
 #include "word_command.h"
 
@@ -32,7 +33,7 @@ int Run(const TokenizeArgs& args) {
   task.tokenizer = loaded.tokenizer();
   task.flags =
       (args.html ? VTM_TOKENIZE_HTML : 0) | (args.line_paragraph ? VTM_TOKENIZE_LINE_PARAGRAPH : 0);
-  task.split_words = args.split_words;
+  task.split_words = args.split_words ? &vtm::SplitChunk : nullptr;
   task.format = args.sentences          ? TokenFormat::kSentences
                 : args.format == "json" ? TokenFormat::kJson
                                         : TokenFormat::kTsv;
