@@ -1,0 +1,311 @@
+"""Chunking, tagging and analysis of corpora on Dask: over a dask.bag of texts or of file
+paths, on one machine or a cluster, with JSON lines written per partition.
+
+    import dask.bag as db
+from dask.base import tokenize
+from dask.highlevelgraph import HighLevelGraph
+    from distributed import Client
+    import vtmrt.dask
+
+    client = Client("scheduler-host:8786")            # or Client() on this machine
+    paths = db.from_sequence(sorted(glob.glob("corpus/*.txt")), npartitions=64)
+    chunks = vtmrt.dask.chunk(paths, files=True)      # one list of records per file
+    vtmrt.dask.write_jsonl(chunks, "out/")            # out/part-00000.jsonl ...
+
+Each function mirrors a `vtm` command and gives its JSON records (`-f json`):
+
+- chunk(bag): running text (or HTML with html=True) -> for each element, the list of its
+  sentences' records {"sentence": n, "groups": [...]} (`vtm chunk`), numbered from 1 in
+  each text or file;
+- tag(bag): tokenized sentences (lists of words; in files, one sentence per line, tokens
+  separated by single spaces) -> {"tokens": [...], "tags": [...]} (`vtm tag`);
+- analyze(bag): words (in files, one per line) -> {"word": w, "results": [...]}
+  (`vtm lookup`).
+
+Records made from files begin with "file": the path. A word or sentence the library
+refuses gets an "error" record instead of failing the task. The transducers, tagger and
+grouper are loaded once per worker process, at its first task, and kept for the later
+ones (loaded() tells what a process has loaded); keyword options choose other files.
+
+write_jsonl() writes one file per partition, named from the partition's index, through a
+temporary file renamed into place when complete: a task that dies and is run again never
+leaves a partial or doubled file, and the leftovers of dead attempts are removed when the
+whole computation has ended.
+
+Needs Dask (Debian's python3-dask; python3-distributed for a cluster); import this module
+explicitly. Tested by python/tests/test_dask.py.
+"""
+
+from __future__ import annotations
+
+import collections
+import glob
+import json
+import os
+import threading
+import uuid
+from typing import Any, Callable, Dict, Iterable, List, NamedTuple, Optional, Tuple
+
+import dask.bag as db
+from dask.base import tokenize
+from dask.highlevelgraph import HighLevelGraph
+
+import vtmrt
+
+__all__ = ["chunk", "tag", "analyze", "write_jsonl", "Written", "loaded"]
+
+Record = Dict[str, Any]
+
+# The loaded resources of this process, by kind and options; shared by the worker's
+# threads (the vtmrt objects take a work buffer per call).
+_lock = threading.Lock()
+_resources: Dict[Tuple[Any, ...], Any] = {}
+_loads: collections.Counter = collections.Counter()
+
+
+def loaded() -> Dict[str, int]:
+    """How many times this process has loaded each kind of resource ("chunker", "tagger",
+    "transducer"); on a worker, client.run(vtmrt.dask.loaded) asks every worker."""
+    with _lock:
+        return dict(_loads)
+
+
+def _resource(kind: str, options: Dict[str, Any], make: Callable[[], Any]) -> Any:
+    key = (kind,) + tuple(sorted(options.items()))
+    with _lock:
+        found = _resources.get(key)
+        if found is None:
+            found = make()
+            _resources[key] = found
+            _loads[kind] += 1
+        return found
+
+
+def _chunker(options: Dict[str, Any]) -> "vtmrt.Chunker":
+    def make() -> "vtmrt.Chunker":
+        tokenizer = vtmrt.Tokenizer(options.get("tokenizer"), html_tags=options.get("html_tags"))
+        tagger = vtmrt.Tagger(options.get("classes"), options.get("model"),
+                              case=options.get("case", "auto"),
+                              multiword=options.get("multiword", False))
+        grouper = vtmrt.Grouper(options.get("grouper"))
+        return vtmrt.Chunker(tokenizer, tagger, grouper,
+                             subgroups=options.get("subgroups", False))
+    return _resource("chunker", options, make)
+
+
+def _tagger(options: Dict[str, Any]) -> "vtmrt.Tagger":
+    return _resource("tagger", options, lambda: vtmrt.Tagger(
+        options.get("classes"), options.get("model"), case=options.get("case", "auto"),
+        multiword=options.get("multiword", False)))
+
+
+def _transducer(options: Dict[str, Any]) -> "vtmrt.Transducer":
+    return _resource("transducer", options, lambda: vtmrt.Transducer(options.get("path")))
+
+
+def _in_code_page(character: str) -> bool:
+    try:
+        character.encode("cp1252")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def _read_text(path: str) -> str:
+    """A file of running text as `vtm chunk` reads it: UTF-8, with invalid bytes and
+    characters outside code page 1252 read as spaces."""
+    with open(path, "rb") as f:
+        text = f.read().decode("utf-8", errors="replace").replace("\ufffd", " ")
+    try:
+        text.encode("cp1252")
+        return text
+    except UnicodeEncodeError:
+        return "".join(c if _in_code_page(c) else " " for c in text)
+
+
+def _read_lines(path: str) -> List[Tuple[str, Optional[str]]]:
+    """A file's lines without their LF (nor a CR before it), each with None or, for a line
+    that is not UTF-8, why (the line then has U+FFFD in place of the bad bytes)."""
+    with open(path, "rb") as f:
+        raw = f.read().split(b"\n")
+    if raw and raw[-1] == b"":
+        raw.pop()
+    lines: List[Tuple[str, Optional[str]]] = []
+    for line in raw:
+        if line.endswith(b"\r"):
+            line = line[:-1]
+        try:
+            lines.append((line.decode("utf-8"), None))
+        except UnicodeDecodeError as e:
+            lines.append((line.decode("utf-8", errors="replace"),
+                          f"invalid UTF-8 at byte {e.start}"))
+    return lines
+
+
+def _with_file(path: str, records: List[Record]) -> List[Record]:
+    return [dict({"file": path}, **r) for r in records]
+
+
+def _chunk_text(text: str, chunker: "vtmrt.Chunker", html: bool) -> List[Record]:
+    return [s.to_json() for s in chunker.chunk(text, html)]
+
+
+def _chunk_element(element: str, files: bool, html: bool, options: Dict[str, Any]):
+    chunker = _chunker(options)
+    if files:
+        return _with_file(element, _chunk_text(_read_text(element), chunker, html))
+    return _chunk_text(element, chunker, html)
+
+
+def _tag_sentences(sentences: List[List[str]], tagger: "vtmrt.Tagger") -> List[Record]:
+    try:
+        tagged = tagger.tag_sents(sentences)
+    except vtmrt.Error:
+        # One sentence is refused: tag them one by one to give the others their tags.
+        return [_tag_one(s, tagger) for s in sentences]
+    return [{"tokens": [w for w, _ in t], "tags": [tag for _, tag in t]} for t in tagged]
+
+
+def _tag_one(sentence: List[str], tagger: "vtmrt.Tagger") -> Record:
+    try:
+        tagged = tagger.tag(sentence)
+    except vtmrt.Error as e:
+        return {"tokens": list(sentence), "tags": [], "error": str(e)}
+    return {"tokens": [w for w, _ in tagged], "tags": [tag for _, tag in tagged]}
+
+
+def _tag_element(element: Any, files: bool, options: Dict[str, Any]):
+    tagger = _tagger(options)
+    if not files:
+        return _tag_one(list(element), tagger)
+    lines = _read_lines(element)
+    good = [line.split(" ") if line else [] for line, error in lines if error is None]
+    tagged = iter(_tag_sentences(good, tagger))
+    return _with_file(element, [
+        next(tagged) if error is None else {"tokens": [], "tags": [], "error": error}
+        for _, error in lines])
+
+
+def _analyze_words(words: List[str], transducer: "vtmrt.Transducer") -> List[Record]:
+    try:
+        results = transducer.analyze_many(words)
+    except vtmrt.Error:
+        return [_analyze_one(w, transducer) for w in words]
+    return [{"word": w, "results": list(r)} for w, r in zip(words, results)]
+
+
+def _analyze_one(word: str, transducer: "vtmrt.Transducer") -> Record:
+    try:
+        return {"word": word, "results": list(transducer.analyze(word))}
+    except vtmrt.Error as e:
+        return {"word": word, "results": [], "error": str(e)}
+
+
+def _analyze_element(element: Any, files: bool, options: Dict[str, Any]):
+    transducer = _transducer(options)
+    if not files:
+        return _analyze_one(element, transducer)
+    lines = _read_lines(element)
+    analyzed = iter(_analyze_words([w for w, error in lines if error is None], transducer))
+    return _with_file(element, [
+        next(analyzed) if error is None else {"word": w, "results": [], "error": error}
+        for w, error in lines])
+
+
+def chunk(bag: db.Bag, *, files: bool = False, html: bool = False, subgroups: bool = False,
+          tokenizer: Optional[str] = None, html_tags: Optional[str] = None,
+          classes: Optional[str] = None, model: Optional[str] = None,
+          grouper: Optional[str] = None, case: str = "auto",
+          multiword: bool = False) -> db.Bag:
+    """For each text (or file path, with files=True) of `bag`, the list of its sentences'
+    records as `vtm chunk -f json` writes them, numbered from 1 in each element.
+
+    html: the texts are HTML; subgroups: also the groups inside noun phrases; tokenizer,
+    html_tags, classes and model (the tagger's), grouper: files other than the bundled
+    English ones; case, multiword: as for `vtm chunk`. Nothing runs until the bag is
+    computed (or written with write_jsonl)."""
+    options = dict(tokenizer=tokenizer, html_tags=html_tags, classes=classes, model=model,
+                   grouper=grouper, subgroups=subgroups, case=case, multiword=multiword)
+    return bag.map(_chunk_element, files=files, html=html, options=options)
+
+
+def tag(bag: db.Bag, *, files: bool = False, classes: Optional[str] = None,
+        model: Optional[str] = None, case: str = "auto", multiword: bool = False) -> db.Bag:
+    """For each tokenized sentence (a list of words) of `bag`, its record as `vtm tag
+    --output json` writes it; with files=True, for each file path (one sentence per line,
+    tokens separated by single spaces; a blank line is an empty sentence), the list of its
+    sentences' records."""
+    options = dict(classes=classes, model=model, case=case, multiword=multiword)
+    return bag.map(_tag_element, files=files, options=options)
+
+
+def analyze(bag: db.Bag, *, files: bool = False, path: Optional[str] = None) -> db.Bag:
+    """For each word of `bag`, its record as `vtm lookup --format json` writes it (the
+    analyses under "results"); with files=True, for each file path (one word per line),
+    the list of its words' records. path: a transducer other than the bundled English
+    one."""
+    return bag.map(_analyze_element, files=files, options=dict(path=path))
+
+
+class Written(NamedTuple):
+    """What write_jsonl did: the files written with their line counts, in partition
+    order, and how many partial files of dead attempts it removed."""
+
+    files: List[Tuple[str, int]]
+    leftovers_removed: int
+
+
+def _records(element: Any) -> Iterable[Record]:
+    return element if isinstance(element, list) else [element]
+
+
+def _write_partition(elements: Iterable[Any], number: int, directory: str,
+                     name: str) -> List[Tuple[str, int]]:
+    """Writes one partition's records, as they are made, through a temporary file of this
+    attempt's own, renamed over the final name only when complete."""
+    final = os.path.join(directory, name.format(number))
+    temporary = os.path.join(directory, f".{name.format(number)}.{uuid.uuid4().hex}.tmp")
+    lines = 0
+    try:
+        with open(temporary, "w", encoding="utf-8", newline="\n") as out:
+            for element in elements:
+                for record in _records(element):
+                    out.write(json.dumps(record, ensure_ascii=False, separators=(",", ":")))
+                    out.write("\n")
+                    lines += 1
+            out.flush()
+            os.fsync(out.fileno())
+        os.replace(temporary, final)
+    except Exception:
+        if os.path.exists(temporary):
+            os.unlink(temporary)
+        raise
+    return [(final, lines)]
+
+
+def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
+                **compute: Any) -> Written:
+    """Computes `bag` (records, or lists of records as chunk() and files=True give) and
+    writes each partition's records as JSON lines to directory/name.format(index), in
+    order. Blocks until every partition is written; `compute` goes to Bag.compute (the
+    current Client is used when there is one). Files of earlier runs are not removed:
+    give a fresh directory. Read the output back with
+    dask.bag.read_text(directory + "/part-*.jsonl").map(json.loads)."""
+    if name.format(0) == name.format(1):
+        raise ValueError(f"name {name!r} does not hold the partition's index")
+    os.makedirs(directory, exist_ok=True)
+    count = bag.npartitions
+    # One task per partition that knows its index; Dask fuses it with the tasks that make
+    # the partition, so records are written as they come.
+    key = "vtmrt-write-jsonl-" + tokenize(bag, directory, name)
+    tasks = {(key, k): (_write_partition, (bag.name, k), k, directory, name)
+             for k in range(count)}
+    graph = HighLevelGraph.from_collections(key, tasks, dependencies=[bag])
+    files = db.Bag(graph, key, count).compute(**compute)
+    removed = 0
+    for number in range(count):
+        hidden = os.path.join(glob.escape(directory), "." + glob.escape(name.format(number)))
+        for leftover in glob.glob(hidden + ".*.tmp"):
+            os.unlink(leftover)
+            removed += 1
+    return Written(list(files), removed)
