@@ -1,0 +1,132 @@
+"""Chunking a corpus with vtmrt.dask on a LocalCluster of two worker processes against
+one Python process doing the same (a vtmrt.Chunker over the same files, JSON lines
+written per file group), on the peers' 10 MB English text cut into files at line ends.
+Prints wall and CPU seconds (the workers' CPU from their own rusage) and the ratio of
+wall times; on a busy machine the CPU figures are the comparable ones.
+
+Usage (from the repository root, after a release build with the Python package):
+    PYTHONPATH=build/release/python /usr/bin/python3 bench/python/dask_chunk.py \
+        [TEXT] [FILES] [PARTITIONS]
+TEXT defaults to $PEERS_OUT/data/text10mb.txt (the peers' make_data.sh), FILES to 200,
+PARTITIONS to 16. Results: bench/README.md.
+"""
+
+from __future__ import annotations
+
+import json
+import logging
+import os
+import resource
+import shutil
+import sys
+import tempfile
+import time
+
+
+def cut(text_path: str, files: int, folder: str) -> list:
+    """The text in `files` pieces of about equal size, cut at paragraph breaks where
+    there are any near the cut, else at line ends."""
+    with open(text_path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    size = sum(len(line) + 1 for line in lines) // files + 1
+    paths, piece, filled = [], [], 0
+    for line in lines:
+        piece.append(line)
+        filled += len(line) + 1
+        if filled >= size and (line == "" or filled >= size * 1.2):
+            paths.append(write_piece(folder, len(paths), piece))
+            piece, filled = [], 0
+    if piece:
+        paths.append(write_piece(folder, len(paths), piece))
+    return paths
+
+
+def write_piece(folder: str, number: int, lines: list) -> str:
+    path = os.path.join(folder, f"piece-{number:04d}.txt")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+def cpu_seconds() -> float:
+    r = resource.getrusage(resource.RUSAGE_SELF)
+    return r.ru_utime + r.ru_stime
+
+
+def one_process(paths: list, out: str, partitions: int) -> tuple:
+    """Loads the chunker, chunks every file and writes the records as vtmrt.dask does,
+    in this process; returns (wall, CPU, sentences, tokens)."""
+    import vtmrt
+    import vtmrt.dask as vd
+    wall, cpu = time.perf_counter(), cpu_seconds()
+    sentences = tokens = 0
+    with vtmrt.Chunker() as chunker:
+        per_part = (len(paths) + partitions - 1) // partitions
+        for k in range(0, len(paths), per_part):
+            with open(os.path.join(out, f"part-{k // per_part:05d}.jsonl"), "w",
+                      encoding="utf-8") as f:
+                for path in paths[k:k + per_part]:
+                    for s in chunker.chunk(vd._read_text(path)):
+                        record = dict({"file": path}, **s.to_json())
+                        f.write(json.dumps(record, ensure_ascii=False, separators=(",", ":")))
+                        f.write("\n")
+                        sentences += 1
+                        tokens += len(s.tokens)
+    return time.perf_counter() - wall, cpu_seconds() - cpu, sentences, tokens
+
+
+def on_dask(paths: list, out: str, partitions: int) -> tuple:
+    """The same on a fresh LocalCluster of two single-threaded worker processes (started
+    before the clock starts; the workers load the chunker inside the timed run)."""
+    import dask.bag as db
+    import distributed
+    import vtmrt.dask as vd
+    cluster = distributed.LocalCluster(n_workers=2, processes=True, threads_per_worker=1,
+                                       dashboard_address=None, silence_logs=logging.CRITICAL)
+    client = distributed.Client(cluster)
+    try:
+        client.wait_for_workers(2)
+        before = sum(client.run(cpu_seconds).values())
+        wall = time.perf_counter()
+        written = vd.write_jsonl(vd.chunk(db.from_sequence(paths, npartitions=partitions),
+                                          files=True), out)
+        wall = time.perf_counter() - wall
+        cpu = sum(client.run(cpu_seconds).values()) - before
+        loads = client.run(vd.loaded)
+    finally:
+        client.close()
+        cluster.close()
+    return wall, cpu, sum(n for _, n in written.files), loads
+
+
+def main() -> None:
+    default = os.path.join(os.environ.get("PEERS_OUT", "/tmp/vtm-peers"), "data", "text10mb.txt")
+    text = sys.argv[1] if len(sys.argv) > 1 else default
+    files = int(sys.argv[2]) if len(sys.argv) > 2 else 200
+    partitions = int(sys.argv[3]) if len(sys.argv) > 3 else 16
+    if not os.path.isfile(text):
+        sys.exit(f"dask_chunk: no {text} (run the peers' make_data.sh)")
+    work = tempfile.mkdtemp(prefix="vtm-dask-bench-")
+    try:
+        folder = os.path.join(work, "in")
+        os.makedirs(folder)
+        paths = cut(text, files, folder)
+        os.makedirs(os.path.join(work, "one"))
+        wall1, cpu1, sentences, tokens = one_process(paths, os.path.join(work, "one"), partitions)
+        wall2, cpu2, lines, loads = on_dask(paths, os.path.join(work, "dask"), partitions)
+        if lines != sentences:
+            sys.exit(f"dask_chunk: {lines} records on Dask, {sentences} in one process")
+        print(f"text: {text}, {os.path.getsize(text)} bytes in {len(paths)} files, "
+              f"{partitions} partitions, {sentences} sentences, {tokens} tokens")
+        print(f"load average: {os.getloadavg()[0]:.1f}; "
+              f"{time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
+        print(f"{'run':<28} {'wall s':>8} {'CPU s':>8} {'tok/s wall':>12}")
+        print(f"{'one process':<28} {wall1:8.2f} {cpu1:8.2f} {tokens / wall1:12.0f}")
+        print(f"{'Dask, 2 worker processes':<28} {wall2:8.2f} {cpu2:8.2f} {tokens / wall2:12.0f}")
+        print(f"speed-up (wall): {wall1 / wall2:.2f}; chunker loads per worker: {loads}")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
