@@ -9,9 +9,11 @@ from __future__ import annotations
 import json
 import logging
 import os
+import shutil
 import signal
 import subprocess
 import tempfile
+import time
 from typing import Dict, List
 
 import pytest
@@ -42,7 +44,9 @@ def client():
 @pytest.fixture(scope="module")
 def work():
     os.makedirs(TMP, exist_ok=True)
-    return tempfile.mkdtemp(prefix="dask-", dir=TMP)
+    folder = tempfile.mkdtemp(prefix="dask-", dir=TMP)
+    yield folder
+    shutil.rmtree(folder, ignore_errors=True)
 
 
 @pytest.fixture(scope="module")
@@ -226,3 +230,39 @@ def test_write_jsonl_refusals(client, work):
         vd.write_jsonl(vd.analyze(missing, files=True), os.path.join(work, "missing"))
     # The failed partition left neither its file nor a partial one.
     assert os.listdir(os.path.join(work, "missing")) == []
+
+
+def test_dask_scheduler_and_dask_worker_programs(english_path, line_files, work):
+    """The cluster of the README: the `dask-scheduler` and `dask-worker` programs (here
+    on the loopback address), a client connecting to the scheduler."""
+    _, word_files = line_files
+    programs = [shutil.which("dask-scheduler"), shutil.which("dask-worker")]
+    assert all(programs), "python3-distributed's programs are not on PATH"
+    address = os.path.join(work, "scheduler.json")
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    started = [subprocess.Popen([programs[0], "--host", "127.0.0.1", "--port", "0",
+                                 "--no-dashboard", "--scheduler-file", address], **quiet)]
+    try:
+        deadline = time.monotonic() + 60
+        while not os.path.exists(address) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        started.append(subprocess.Popen([programs[1], "--scheduler-file", address, "--nworkers",
+                                         "2", "--nthreads", "1", "--no-dashboard"], **quiet))
+        with distributed.Client(scheduler_file=address, timeout=60) as c:
+            c.wait_for_workers(2, timeout=60)
+            bag = dask_bag.from_sequence(word_files, npartitions=4)
+            out = os.path.join(work, "cluster")
+            written = vd.write_jsonl(vd.analyze(bag, files=True), out)
+            assert len(written.files) == bag.npartitions
+            got = [json.loads(line) for p, _ in written.files for line in open(p)]
+            assert [r["results"] for r in got] == [
+                r["results"] for r in vtm_json(["lookup", "--format", "json"] + word_files)]
+            assert sorted(c.run(vd.loaded).values(), key=str) == [{"transducer": 1}] * 2
+    finally:
+        for process in reversed(started):
+            process.terminate()
+            try:
+                process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
