@@ -211,9 +211,9 @@ def test_analyze_files_equal_vtm_lookup(client, english_path, line_files):
 
 
 def test_tag_and_analyze_elements(client, english_path):
-    sentences = [["The", "old", "man", "sat", "."], [], ["x\u0101y"]]
+    sentences = [["The", "old", "man", "sat", "."], [], ["x\u0101y"], "The old man sat ."]
     got = vd.tag(dask_bag.from_sequence(sentences, npartitions=2)).compute()
-    assert got[0] == {"tokens": sentences[0], "tags": ["at", "jj", "nn", "vbd", "."]}
+    assert got[0] == got[3] == {"tokens": sentences[0], "tags": ["at", "jj", "nn", "vbd", "."]}
     assert got[1] == {"tokens": [], "tags": []} and "error" in got[2]
     words = ["houses", "", "x\u0101y"]
     got = vd.analyze(dask_bag.from_sequence(words, npartitions=2)).compute()

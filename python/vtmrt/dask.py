@@ -177,6 +177,8 @@ def _tag_one(sentence: List[str], tagger: "vtmrt.Tagger") -> Record:
 def _tag_element(element: Any, files: bool, options: Dict[str, Any]):
     tagger = _tagger(options)
     if not files:
+        if isinstance(element, str):  # a line as `vtm tag` reads it
+            element = element.split(" ") if element else []
         return _tag_one(list(element), tagger)
     lines = _read_lines(element)
     good = [line.split(" ") if line else [] for line, error in lines if error is None]
@@ -231,10 +233,10 @@ def chunk(bag: db.Bag, *, files: bool = False, html: bool = False, subgroups: bo
 
 def tag(bag: db.Bag, *, files: bool = False, classes: Optional[str] = None,
         model: Optional[str] = None, case: str = "auto", multiword: bool = False) -> db.Bag:
-    """For each tokenized sentence (a list of words) of `bag`, its record as `vtm tag
-    --output json` writes it; with files=True, for each file path (one sentence per line,
-    tokens separated by single spaces; a blank line is an empty sentence), the list of its
-    sentences' records."""
+    """For each tokenized sentence of `bag` (a list of words, or a str of words separated
+    by single spaces), its record as `vtm tag --output json` writes it; with files=True,
+    for each file path (one sentence per line, tokens separated by single spaces; a blank
+    line is an empty sentence), the list of its sentences' records."""
     options = dict(classes=classes, model=model, case=case, multiword=multiword)
     return bag.map(_tag_element, files=files, options=options)
 
