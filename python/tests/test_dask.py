@@ -142,9 +142,10 @@ def test_chunk_texts_equal_chunk_files(client, corpus, reference):
     assert flat == reference[: len(flat)] and len(flat) > 500
 
 
-def kill_once(path: str, marker: str) -> str:
-    """Kills its own worker process the first time it meets the marked file."""
-    if path.endswith(os.path.basename(marker)):
+def kill_once(path: str, target: str, marker: str) -> str:
+    """Kills its own worker process the first time it meets the target file (the marker
+    file, made just before, tells later attempts that it was met)."""
+    if path == target:
         try:
             os.close(os.open(marker, os.O_CREAT | os.O_EXCL | os.O_WRONLY))
         except FileExistsError:
@@ -154,10 +155,13 @@ def kill_once(path: str, marker: str) -> str:
 
 
 def test_a_worker_killed_mid_task_loses_and_doubles_nothing(client, corpus, reference, work):
-    marker = os.path.join(work, "killed-" + os.path.basename(corpus[len(corpus) // 2 + 3]))
+    # A file in the middle of its partition, so that the partition's file has begun.
+    target = corpus[len(corpus) // PARTITIONS * 5 + 7]
+    marker = os.path.join(work, "killed")
     paths = dask_bag.from_sequence(corpus, npartitions=PARTITIONS)
-    out = os.path.join(work, "killed")
-    written = vd.write_jsonl(vd.chunk(paths.map(kill_once, marker=marker), files=True), out)
+    out = os.path.join(work, "killed-out")
+    killing = paths.map(kill_once, target=target, marker=marker)
+    written = vd.write_jsonl(vd.chunk(killing, files=True), out)
     assert os.path.exists(marker)  # a worker did die
     client.wait_for_workers(2, timeout=60)  # and its nanny started a new one
     # The dead attempt had begun its partition's file; the retry replaced it whole.
