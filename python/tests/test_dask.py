@@ -142,6 +142,22 @@ def test_chunk_texts_equal_chunk_files(client, corpus, reference):
     assert flat == reference[: len(flat)] and len(flat) > 500
 
 
+def test_chunk_options_reach_the_workers(client, english_path, work):
+    """HTML and subgroups, on the bundled samples, as `vtm chunk --html --subgroups`."""
+    html = os.path.join(os.path.dirname(__file__), "..", "..", "data", "sample-en.html")
+    copies = []
+    for k in range(4):
+        copies.append(os.path.join(work, f"page{k}.html"))
+        shutil.copyfile(html, copies[-1])
+    bag = dask_bag.from_sequence(copies, npartitions=2)
+    got = [r for rs in vd.chunk(bag, files=True, html=True, subgroups=True).compute()
+           for r in rs]
+    want = vtm_json(["chunk", "--html", "--subgroups", "-f", "json"] + copies)
+    assert renumbered(got, copies) == want
+    labels = {g["label"] for r in want for g in r["groups"]}
+    assert {"np", "nom"} <= labels and len(want) > 20, labels
+
+
 def kill_once(path: str, target: str, marker: str) -> str:
     """Kills its own worker process the first time it meets the target file (the marker
     file, made just before, tells later attempts that it was met)."""
