@@ -129,9 +129,10 @@ def test_chunk_files_on_two_workers_equal_one_vtm_chunk(client, corpus, referenc
     assert sum(n for _, n in written.files) == len(records)
     assert renumbered(records, corpus) == reference
     assert len(reference) > 4000, len(reference)  # sentences compared
-    # Both workers worked, and each loaded the chunker once for all its tasks.
+    # Both workers worked, and each loaded the chunker (and its tagger) once for all its
+    # tasks.
     loads = client.run(vd.loaded)
-    assert sorted(loads.values(), key=str) == [{"chunker": 1}] * 2, loads
+    assert sorted(loads.values(), key=str) == [{"chunker": 1, "tagger": 1}] * 2, loads
 
 
 def test_chunk_texts_equal_chunk_files(client, corpus, reference):

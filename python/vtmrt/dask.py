@@ -58,7 +58,7 @@ Record = Dict[str, Any]
 
 # The loaded resources of this process, by kind and options; shared by the worker's
 # threads (the vtmrt objects take a work buffer per call).
-_lock = threading.Lock()
+_lock = threading.RLock()
 _resources: Dict[Tuple[Any, ...], Any] = {}
 _loads: collections.Counter = collections.Counter()
 
@@ -81,22 +81,24 @@ def _resource(kind: str, options: Dict[str, Any], make: Callable[[], Any]) -> An
         return found
 
 
-def _chunker(options: Dict[str, Any]) -> "vtmrt.Chunker":
-    def make() -> "vtmrt.Chunker":
-        tokenizer = vtmrt.Tokenizer(options.get("tokenizer"), html_tags=options.get("html_tags"))
-        tagger = vtmrt.Tagger(options.get("classes"), options.get("model"),
-                              case=options.get("case", "auto"),
-                              multiword=options.get("multiword", False))
-        grouper = vtmrt.Grouper(options.get("grouper"))
-        return vtmrt.Chunker(tokenizer, tagger, grouper,
-                             subgroups=options.get("subgroups", False))
-    return _resource("chunker", options, make)
+_TAGGER_OPTIONS = ("classes", "model", "case", "multiword")
 
 
 def _tagger(options: Dict[str, Any]) -> "vtmrt.Tagger":
     return _resource("tagger", options, lambda: vtmrt.Tagger(
         options.get("classes"), options.get("model"), case=options.get("case", "auto"),
         multiword=options.get("multiword", False)))
+
+
+def _chunker(options: Dict[str, Any]) -> "vtmrt.Chunker":
+    def make() -> "vtmrt.Chunker":
+        # The tagger is the one tag() uses with the same options.
+        tagger = _tagger({k: options.get(k) for k in _TAGGER_OPTIONS})
+        tokenizer = vtmrt.Tokenizer(options.get("tokenizer"), html_tags=options.get("html_tags"))
+        grouper = vtmrt.Grouper(options.get("grouper"))
+        return vtmrt.Chunker(tokenizer, tagger, grouper,
+                             subgroups=options.get("subgroups", False))
+    return _resource("chunker", options, make)
 
 
 def _transducer(options: Dict[str, Any]) -> "vtmrt.Transducer":
