@@ -45,6 +45,8 @@ with vtmrt.Tagger() as tagger:
     assert tagger.tag(["the", "man"]) == [("the", "at"), ("man", "nn")]
 sentence = vtmrt.chunk("The old man left.")[0]
 assert sentence.to_json()["groups"][0]["text"] == "The old man", sentence.to_json()
+import vtmrt.nltk, vtmrt.dask
+assert vtmrt.nltk.ChunkParser().parse([("the", "at"), ("man", "nn")])[0].label() == "np"
 print("python: installed package works:", vtmrt.__file__)
 ' "$prefix") || fail "the installed package does not work"
 echo "-- python: $((SECONDS - started)) s"
