@@ -33,8 +33,11 @@ class Stream {
   // Reads the file `fd`, or `text` when `fd` is negative.
   Stream(const TokenTask& task, int fd, std::string_view text, const std::string& name)
       : task_(task), fd_(fd), text_(text), name_(name) {
-    records_.resize(32768);
-    strings_.resize(64 * 1024);
+    // A short text in memory gets areas its size (they grow when a call needs more), so
+    // that many small texts do not each pay for the areas of a file.
+    const std::size_t most = fd < 0 ? text.size() : kPieceBytes;
+    records_.resize(std::min<std::size_t>(32768, most + 16));
+    strings_.resize(std::min<std::size_t>(64 * 1024, 4 * most + 256));
   }
 
   int Run();
@@ -521,11 +524,12 @@ bool Stream::Flush() {
 }
 
 int Stream::Run() {
-  std::vector<char> buffer(kPieceBytes + 4);
+  const std::size_t piece = fd_ < 0 ? std::min(kPieceBytes, text_.size()) : kPieceBytes;
+  std::vector<char> buffer(piece + 4);
   for (;;) {
     std::memcpy(buffer.data(), carry_.data(), carry_.size());
     const std::size_t kept = carry_.size();
-    ssize_t n = Read(buffer.data() + kept, kPieceBytes);
+    ssize_t n = Read(buffer.data() + kept, piece);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       Report("%s: %s\n", name_.c_str(), std::strerror(errno));
