@@ -35,7 +35,7 @@ def main() -> None:
     sentences = tok.sentences(text)
     words = [[t.text for t in s] for s in sentences]
     count = sum(len(s) for s in words)
-    print(f"text: {len(text):,} characters, {len(paragraphs):,} paragraphs, "
+    print(f"text: {len(text):,} characters, {len(paragraphs):,} lines, "
           f"{len(sentences):,} sentences, {count:,} sentence tokens")
     print(f"{'call':40s} {'wall s':>8s} {'CPU s':>8s} {'tok/s wall':>12s} {'tok/s CPU':>12s}")
     all_tokens = timed("Tokenizer.tokenize, whole text", count, lambda: tok.tokenize(text))
