@@ -144,8 +144,8 @@ int RunComplete(const CompleteArgs& args) {
         return kExitFailure;
       }
       if (r == kLimitReached) {
-        reject(line_no, "more than " + std::to_string(args.limit) +
-                            " words; the listing was cut (--limit)");
+        reject(line_no,
+               "more than " + std::to_string(args.limit) + " words; the listing was cut (--limit)");
       } else if (r < 0) {
         reject(line_no, LibraryMessage(r));
       }
