@@ -68,8 +68,8 @@ struct English {
     std::remove(path.c_str());
     grouper = vtm_make_grouper(fsm);
     // A mix of frequent Brown tags.
-    const char* mix[] = {"at", "nn", "in", "jj", "nns", ",", ".", "vbd", "np", "cc",
-                         "rb", "vb", "pps", "md", "be", "cd", "ppss", "vbn", "to", "dt"};
+    const char* mix[] = {"at", "nn", "in",  "jj", "nns", ",",  ".",    "vbd", "np", "cc",
+                         "rb", "vb", "pps", "md", "be",  "cd", "ppss", "vbn", "to", "dt"};
     std::mt19937 rng(11);
     for (int s = 0; s < 1000; ++s) {
       starts.push_back(tags.size());

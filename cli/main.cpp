@@ -8,15 +8,9 @@
 namespace {
 
 constexpr vtm::cli::AddSubcommand kSubcommands[] = {
-    vtm::cli::AddBuildCommand,
-    vtm::cli::AddInfoCommand,
-    vtm::cli::AddLookupCommand,
-    vtm::cli::AddGenerateCommand,
-    vtm::cli::AddCompleteCommand,
-    vtm::cli::AddGroupCommand,
-    vtm::cli::AddTokenizeCommand,
-    vtm::cli::AddTrainCommand,
-    vtm::cli::AddTagCommand,
+    vtm::cli::AddBuildCommand,    vtm::cli::AddInfoCommand,     vtm::cli::AddLookupCommand,
+    vtm::cli::AddGenerateCommand, vtm::cli::AddCompleteCommand, vtm::cli::AddGroupCommand,
+    vtm::cli::AddTokenizeCommand, vtm::cli::AddTrainCommand,    vtm::cli::AddTagCommand,
     vtm::cli::AddChunkCommand,
 };
 
