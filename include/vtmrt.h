@@ -69,7 +69,8 @@ extern "C" {
 /* A walk over the network (lookup, generation, expansion, token breaking) took more
  * steps than any sound transducer needs: 16 * (network bytes + 65536) * (coded input
  * length + 1) for one lookup, its retries with more room included; for expansion,
- * since the last result. The transducer is damaged; results already in the output are not complete.
+ * since the last result. Steps are arrivals and backtracks, plus each network byte
+ * read to skip a subtree and each code of an accepted path. The transducer is damaged; results already in the output are not complete.
  * Like -1993 it is below -60: it has no error object and its message is "Unknown
  * error code.". */
 #define VTM_ERR_WALK_LIMIT (-1994)

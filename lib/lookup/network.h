@@ -59,6 +59,12 @@ class Network {
   // True once a read of this walk has left the network (LabelAt): a sound network never
   // does, so the walk's answer would be incomplete and is reported as a damaged file.
   bool left() const { return left_; }
+  // Bytes read by subtree skips since the walk began or ResetSkipped(). A skip reads up to
+  // the whole network (twice its size past a damaged end), and a damaged arc list can
+  // make every step skip kMaxAlternatives times, so the walks count these bytes toward
+  // their step bound: it then bounds all the work of a walk, not only its steps.
+  uint64_t skipped() const { return skipped_; }
+  void ResetSkipped() const { skipped_ = 0; }
   uint8_t label_base() const { return label_base_; }
 
   VTM_INLINE uint8_t At(uint32_t loc) const { return VTM_LIKELY(loc < size_) ? bytes_[loc] : 0; }
@@ -121,7 +127,8 @@ class Network {
   }
 
   // Location just after the subtree that hangs from the label at p (where the next
-  // alternative of p's list begins when p has more_bit).
+  // alternative of p's list begins when p has more_bit). The bytes read are added to
+  // skipped().
   VTM_INLINE uint32_t SkipSubtree(uint32_t p) const {
     uint32_t q = p + 1;
     uint32_t pending = 1;
@@ -133,7 +140,10 @@ class Network {
         continue;
       }
       q += RefLength(q, b);
-      if (--pending == 0) return q;
+      if (--pending == 0) {
+        skipped_ += q - p;
+        return q;
+      }
     }
   }
 
@@ -163,7 +173,9 @@ class Network {
   uint8_t abs_base_;
   uint8_t label_base_;
   bool extended_;
-  mutable bool left_ = false;  // the Network is a walk's own local: no sharing
+  // The Network is a walk's own local: no sharing.
+  mutable bool left_ = false;
+  mutable uint64_t skipped_ = 0;
 };
 
 }  // namespace vtm

@@ -53,13 +53,15 @@ struct WalkArgs {
   // Class walk: the 16-bit output array.
   uint16_t* classes = nullptr;
   int classes_capacity = 0;
-  // Bound on the walk's steps (arrivals at a label and backtracks); past it the walk
-  // returns VTM_ERR_WALK_LIMIT. 0 means DefaultStepLimit() for the network and the
-  // input. `steps_spent`, when given, carries the count across the attempts of one
-  // lookup: the walk starts counting from it and writes its count back when it stops
-  // for lack of room (-13, -26), so the retries with more room share one bound. The
-  // expansion walk counts the steps since its last result: a listing progresses by
-  // results, and its length is bounded by the maximum length instead.
+  // Bound on the walk's work: its steps (arrivals at a label and backtracks), plus one
+  // per network byte read by the skips over subtrees to reach an alternative and one per
+  // code of each accepted path; past it the walk returns VTM_ERR_WALK_LIMIT. 0 means
+  // DefaultStepLimit() for the network and the input. `steps_spent`, when given, carries
+  // the count across the attempts of one lookup: the walk starts counting from it and
+  // writes its count back when it stops for lack of room (-13, -26), so the retries with
+  // more room share one bound, and when it has walked the whole subnet. The expansion
+  // walk counts the steps since its last result: a listing progresses by results, and
+  // its length is bounded by the maximum length instead.
   uint64_t step_limit = 0;
   uint64_t* steps_spent = nullptr;
   // Expansion walk: skip count, length limits, the result fill and count to start from,

@@ -169,7 +169,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // Saves an alternative; 0 or VTM_ERR_STACK_OVERFLOW.
   auto push = [&](uint32_t kind, uint32_t at, uint8_t at_label, uint32_t at_in, uint32_t at_out)
                   VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(top <= 1)) return SpentSteps(a, steps, VTM_ERR_STACK_OVERFLOW);
+    if (VTM_UNLIKELY(top <= 1)) return SpentSteps(a, steps + net.skipped(), VTM_ERR_STACK_OVERFLOW);
     --top;
     stack[top] = VtmBacktrackEntry{
         at_label, exception_label, static_cast<uint16_t>(flag_state), kind, at_in, length, at_out,
@@ -179,7 +179,8 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   };
   // Appends a code to the path; 0 or kWorkFull.
   auto write = [&](uint8_t c) VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return SpentSteps(a, steps, kWorkFull);
+    if (VTM_UNLIKELY(out_pos + 1 >= work_size))
+      return SpentSteps(a, steps + net.skipped(), kWorkFull);
     work[out_pos++] = c;
     if constexpr (kExpand) length += c != esc;
     guard.Reset();
@@ -188,14 +189,19 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // The path is accepted: its result is handed on by output mode. Returns 0 to go on,
   // else the value that the walk returns.
   auto accept = [&]() VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos >= work_size)) return SpentSteps(a, steps, kWorkFull);
+    if (VTM_UNLIKELY(out_pos >= work_size)) return SpentSteps(a, steps + net.skipped(), kWorkFull);
     work[out_pos] = 0;
     int r;
+    // Decoding the path reads all of it: its length counts toward the bound (else a path
+    // that grows by a code per step and is accepted at every step costs its length
+    // squared). The expansion walk's paths are bounded by its maximum length instead.
+    if constexpr (!kExpand) steps += out_pos;
     if constexpr (kInverse) {
       r = AcceptInverse(sink, work, out_pos);
     } else if constexpr (kExpand) {
       r = AcceptExpand(sink, work, out_pos);
-      steps = 0;                 // the bound counts the steps since the last result
+      steps = 0;  // the bound counts the steps since the last result
+      net.ResetSkipped();
       if (r != kContinueWalk) {  // saved for the call that continues the walk
         a.expand->step = VtmBacktrackEntry{
             label, exception_label, static_cast<uint16_t>(flag_state), 0, in_pos, length, out_pos,
@@ -238,7 +244,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   for (;;) {
     switch (step) {
       case Step::kArrive:
-        if (VTM_UNLIKELY(++steps > step_limit)) return VTM_ERR_WALK_LIMIT;
+        if (VTM_UNLIKELY(++steps + net.skipped() > step_limit)) return VTM_ERR_WALK_LIMIT;
         if (VTM_UNLIKELY(guard.Cycle(loc, flag_state))) {
           step = Step::kBacktrack;
           continue;
@@ -525,7 +531,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         continue;
 
       case Step::kBacktrack: {
-        if (VTM_UNLIKELY(++steps > step_limit)) return VTM_ERR_WALK_LIMIT;
+        if (VTM_UNLIKELY(++steps + net.skipped() > step_limit)) return VTM_ERR_WALK_LIMIT;
         if (top >= stack_entries) {
           step = Step::kFinish;
           continue;
@@ -588,6 +594,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
       }
 
       case Step::kFinish:
+        SpentSteps(a, steps + net.skipped(), 0);
         // A walk that left the network may have missed results: never passed off as
         // complete.
         if (VTM_UNLIKELY(net.left())) return VTM_ERR_BAD_FILE;

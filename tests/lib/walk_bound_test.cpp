@@ -4,6 +4,7 @@
 // VTM_ERR_BAD_FILE instead of an answer with results missing.
 #include <gtest/gtest.h>
 
+#include "lookup/network.h"
 #include "support/expand_fixtures.h"
 
 namespace vtm {
@@ -143,6 +144,81 @@ TEST(WalkBound, AWalkThatLeavesTheNetworkIsADamagedFile) {
   compiler::TransducerSpec spec = LookupSpec({3});  // a near reference beyond the table
   spec.near_states = {0};
   EXPECT_EQ(Lookup(Build(spec).get(), Codes("a")).rc, VTM_ERR_BAD_FILE);
+}
+
+// The work of a walk beyond its arrivals and backtracks counts toward the bound too: a
+// damaged network can make one step cost up to the whole network (a subtree skip, up to
+// kMaxAlternatives times) or the whole path (an accept decodes it).
+
+// Runs the lookup walk on `input` with the given bound (0: the default) and work buffer;
+// `spent` receives the work counted when the walk ends without reaching the bound.
+int BoundedLookup(const VtmFsmRec* fsm, const std::string& input, uint64_t step_limit,
+                  uint32_t work_size, uint64_t* spent) {
+  std::vector<uint8_t> codes = Codes(input);
+  std::vector<uint8_t> work(work_size);
+  std::vector<VtmBacktrackEntry> stack(100);
+  std::vector<char> client(256);
+  WalkArgs args;
+  args.input = codes.data();
+  args.work = work.data();
+  args.work_size = work_size;
+  args.stack = stack.data();
+  args.stack_entries = 100;
+  args.client = client.data();
+  args.client_size = 256;
+  args.step_limit = step_limit;
+  args.steps_spent = spent;
+  return LookupWalk(fsm, args);
+}
+
+// A start state with one arc, a, whose subtree is a chain of `chain` labels; the
+// reference after the subtree, where a's next alternative would begin, leads back to a.
+// Seeking any other symbol skips the subtree kMaxAlternatives times in one step.
+FsmPtr AlternativesInACircle(int chain) {
+  std::vector<uint8_t> network = {16, Lb(C('a'), false, true)};
+  network.insert(network.end(), static_cast<std::size_t>(chain), Lb(C('c')));
+  Append(network, {0, 1});
+  compiler::TransducerSpec spec = LookupSpec(network);
+  spec.near_states = {1};
+  return Build(spec);
+}
+
+TEST(WalkBound, SkippedBytesCountTowardTheBound) {
+  // One seek reads kMaxAlternatives * 4002 bytes, more than the default bound of the
+  // 4004-byte network for one or two input codes (16 * (4004 + 65536) * 3); a walk that counted
+  // only its two steps would read them all and answer "no result".
+  FsmPtr fsm = AlternativesInACircle(4000);
+  const uint64_t skip = 4002;
+  ASSERT_GT(kMaxAlternatives * skip, DefaultStepLimit(fsm->header.network_size, 2));
+  EXPECT_EQ(Lookup(fsm.get(), Codes("b")).rc, VTM_ERR_WALK_LIMIT);
+  EXPECT_EQ(LookupText(fsm.get(), "b", 3).rc, VTM_ERR_WALK_LIMIT);
+  // An explicit bound below one circle's skips stops the walk; with room for them the
+  // walk ends with no result, having counted every skipped byte and its two steps.
+  uint64_t spent = 0;
+  EXPECT_EQ(BoundedLookup(fsm.get(), "b", 100 * skip, 256, &spent), VTM_ERR_WALK_LIMIT);
+  EXPECT_EQ(BoundedLookup(fsm.get(), "b", 2000 * skip, 256, &spent), 0);
+  EXPECT_EQ(spent, kMaxAlternatives * skip + 2);
+}
+
+// An epsilon:esc arc at a final state that leads back to itself: every round writes one
+// escape and accepts the path, which decodes to the empty string (an escape alone writes
+// nothing), a duplicate of the first result. Each accept reads the whole path.
+FsmPtr GrowingAcceptedPath() {
+  compiler::TransducerSpec spec = LookupSpec({16, Lb(kEps), Lb(kEsc, true), 1});
+  spec.near_states = {1};
+  return Build(spec);
+}
+
+TEST(WalkBound, AcceptedPathsCountTowardTheBound) {
+  FsmPtr fsm = GrowingAcceptedPath();
+  // Paths of 1..n codes are accepted: n rounds cost n steps plus n (n + 1) / 2 codes
+  // decoded. With n = 4095 (the work buffer's room) that is far above the bound, which
+  // the walk reaches after about 1400 rounds instead of filling its buffer.
+  uint64_t spent = 0;
+  EXPECT_EQ(BoundedLookup(fsm.get(), "", 1000000, 4096, &spent), VTM_ERR_WALK_LIMIT);
+  // A buffer of 100 codes fills first: 99 rounds, each an arrival and its path.
+  EXPECT_EQ(BoundedLookup(fsm.get(), "", 1000000, 100, &spent), VTM_ERR_INTERNAL_BUFFER_TOO_SMALL);
+  EXPECT_EQ(spent, 1u + 99u + 99u * 100u / 2u);
 }
 
 }  // namespace
