@@ -32,7 +32,8 @@ bool SuspendedStepValid(const VtmLookupBufferRec* b) {
 }  // namespace
 
 int ExpandPartialWord(const char* text, char* output, int output_size, VtmLookupBuffer buffer,
-                      int skip, int min_length, int max_length, bool continuing, VtmFsm fsm) {
+                      int skip, int min_length, int max_length, bool continuing, VtmFsm fsm,
+                      uint64_t step_limit) {
   if (buffer == nullptr || output == nullptr) return VTM_ERR_NULL_OBJECT;
   if (int code = CheckObject(buffer); code != 0) return code;
   buffer->cursor = 0;
@@ -82,6 +83,7 @@ int ExpandPartialWord(const char* text, char* output, int output_size, VtmLookup
   args.client = output;
   args.client_size = static_cast<uint32_t>(output_size);
   args.expand = &state;
+  args.step_limit = step_limit;
   const int r = ExpandWalk(fsm, args);
   if (r >= 0 || r == VTM_ERR_MORE_RESULTS || r == VTM_ERR_CLIENT_BUFFER_TOO_SMALL) {
     buffer->cursor = state.fill;

@@ -33,6 +33,12 @@ struct ExpandState {
 // a saved step: -13 (stack full), -23 (work buffer full), -1993 (unknown entry kind).
 int ExpandWalk(const VtmFsmRec* fsm, const WalkArgs& args);
 
+// vtmExpandByteStringPartialWord, with a bound on the steps between two results
+// (WalkArgs::step_limit; 0: the default).
+int ExpandPartialWord(const char* text, char* output, int output_size, VtmLookupBuffer buffer,
+                      int skip, int min_length, int max_length, bool continuing, VtmFsm fsm,
+                      uint64_t step_limit = 0);
+
 // Accept of the expansion walk: decodes work[0..o) at the client fill, leaving the client
 // buffer's last byte free. Returns kContinueWalk, or the code that stops the walk.
 int AcceptExpand(AcceptSink& sink, const uint8_t* work, uint32_t o);

@@ -4,6 +4,7 @@
 // VTM_ERR_BAD_FILE instead of an answer with results missing.
 #include <gtest/gtest.h>
 
+#include "lookup/expand_walk.h"
 #include "lookup/network.h"
 #include "support/expand_fixtures.h"
 
@@ -115,6 +116,20 @@ TEST(WalkBound, ExpansionCountsStepsSinceTheLastResult) {
     }
   }
   EXPECT_EQ(words, expected);
+}
+
+TEST(WalkBound, AnExpansionTakesAnExplicitBound) {
+  // Words over {a, b} below 8 letters, none accepted: 255 paths, a few hundred steps,
+  // far below the default bound; an explicit bound of 100 stops the listing.
+  FsmPtr fsm = AbLoop(false);
+  VtmLookupBuffer buffer = vtmMakeLookupBuffer(64, 64, 64, 0, 0, 0);
+  char output[256];
+  EXPECT_EQ(ExpandPartialWord("", output, sizeof output, buffer, 0, 0, 8, false, fsm.get()), 0);
+  EXPECT_EQ(ExpandPartialWord("", output, sizeof output, buffer, 0, 0, 8, false, fsm.get(), 100000),
+            0);
+  EXPECT_EQ(ExpandPartialWord("", output, sizeof output, buffer, 0, 0, 8, false, fsm.get(), 100),
+            VTM_ERR_WALK_LIMIT);
+  vtmFreeLookupBuffer(buffer);
 }
 
 TEST(WalkBound, AWalkThatLeavesTheNetworkIsADamagedFile) {
