@@ -42,6 +42,11 @@ export TMPDIR=$scratch
 # target max_len
 targets=(
   "fuzz_load 8192"
+  "fuzz_coding 8192"
+  "fuzz_lookup 8192"
+  "fuzz_inverse 8192"
+  "fuzz_class 8192"
+  "fuzz_expand 8192"
   "fuzz_dict_entries 4096"
   "fuzz_group 2048"
   "fuzz_tagger_model 4096"
