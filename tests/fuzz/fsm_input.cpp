@@ -37,13 +37,6 @@ void CheckInvariants(const VtmFsmRec* fsm) {
 
 }  // namespace
 
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
-
 const std::string& InputPath() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");

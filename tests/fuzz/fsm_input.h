@@ -12,12 +12,10 @@
 #include <vector>
 
 #include "lookup/walk.h"
+#include "require.h"
 #include "vtmrt.h"
 
 namespace vtm::fuzz {
-
-// Fails the run loudly when a result breaks a promise of the library.
-void Require(bool condition, const char* what);
 
 // Bound on the work of each lookup or walk (VTM_ERR_WALK_LIMIT past it): a damaged
 // network can make a finite walk take exponential time, which only slows the fuzzer.

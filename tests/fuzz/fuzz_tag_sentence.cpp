@@ -5,26 +5,21 @@
 // the token count or a negative code, and a success writes exactly one string per token
 // inside the output size.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "require.h"
 #include "vtmrt.h"
 
 namespace {
 
+using vtm::fuzz::Require;
+
 VtmFsm g_fsm = nullptr;
 VtmTagger g_tagger = nullptr;
 VtmClientDict g_dict = nullptr;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
 
 }  // namespace
 

@@ -4,23 +4,18 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "require.h"
 #include "tagger/tagger.h"
 #include "vtmrt.h"
 
 namespace {
 
-VtmFsm g_fsm = nullptr;
+using vtm::fuzz::Require;
 
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+VtmFsm g_fsm = nullptr;
 
 }  // namespace
 
