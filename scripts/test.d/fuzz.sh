@@ -2,7 +2,9 @@
 # Fuzz stage: builds the `fuzz` preset once (clang 14, libFuzzer, ASan + UBSan; the library
 # compiled once for every target) and runs each fuzz target of tests/fuzz for FUZZ_SECONDS
 # (default 15) seconds on its committed corpus tests/fuzz/corpus/<target>/, as many at a
-# time as there are cores. New inputs go to build/fuzz/run, never into the repository.
+# time as there are cores. FUZZ_RUNS=N runs each target for N executions instead (the long
+# runs made by hand), and FUZZ_TARGETS="a b" limits a run to those targets. New inputs go
+# to build/fuzz/run, never into the repository.
 # Fails on any crash, leak, timeout or broken invariant; prints each target's executions
 # and the stage's wall time. Runtime files: the tagger targets' class transducer and model
 # come from the seed maker; the grouper target reads the English grouper of the release
@@ -11,6 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$SECONDS
 seconds=${FUZZ_SECONDS:-15}
+runs=${FUZZ_RUNS:-}
+if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
 jobs=$(nproc)
 release=${VTM_BUILD_DIR:-build/release}
 bin=build/fuzz/tests/fuzz
@@ -60,12 +64,22 @@ fuzz() {
   local target=$1 max_len=$2
   [ -d "$corpora/$target" ] || { echo "no corpus $corpora/$target" >"$run/$target.log"; return 1; }
   rm -rf "${run:?}/$target" && mkdir -p "$run/$target"
-  "$bin/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+  "$bin/$target" "${limit[@]}" -max_len="$max_len" -timeout=10 \
     -artifact_prefix="$run/$target-" -print_final_stats=1 \
     "$run/$target" "$corpora/$target" >"$run/$target.log" 2>&1
 }
 
 # `jobs` runs at a time; each leaves its exit status in <target>.status.
+if [ -n "${FUZZ_TARGETS:-}" ]; then
+  chosen=()
+  for entry in "${targets[@]}"; do
+    read -r target _ <<<"$entry"
+    [[ " $FUZZ_TARGETS " == *" $target "* ]] && chosen+=("$entry")
+  done
+  [ "${#chosen[@]}" -gt 0 ] || { echo "fuzz: FAILED: no target named in FUZZ_TARGETS"; exit 1; }
+  targets=("${chosen[@]}")
+fi
+
 for entry in "${targets[@]}"; do
   read -r target max_len <<<"$entry"
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
@@ -78,8 +92,9 @@ failed=0
 for entry in "${targets[@]}"; do
   read -r target _ <<<"$entry"
   if [ "$(cat "$run/$target.status" 2>/dev/null)" = 0 ]; then
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/$target.log")
-    echo "fuzz: $target: ${runs:-?} executions in $seconds s"
+    executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/$target.log")
+    took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$run/$target.log")
+    echo "fuzz: $target: ${executed:-?} executions in ${took:-$seconds} s"
   else
     tail -50 "$run/$target.log"
     echo "fuzz: $target: FAILED (log $run/$target.log)"

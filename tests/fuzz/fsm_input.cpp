@@ -9,6 +9,7 @@
 
 #include "fst/fsm.h"
 #include "lookup/lookup.h"
+#include "scratch_dir.h"
 
 namespace vtm::fuzz {
 namespace {
@@ -39,9 +40,7 @@ void CheckInvariants(const VtmFsmRec* fsm) {
 
 const std::string& InputPath() {
   static const std::string path = [] {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_fsm_" +
-           std::to_string(static_cast<long>(getpid())) + ".vtm";
+    return ScratchDir() + "/fuzz_fsm_" + std::to_string(static_cast<long>(getpid())) + ".vtm";
   }();
   return path;
 }

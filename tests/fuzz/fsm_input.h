@@ -1,6 +1,6 @@
 // Shared by the transducer fuzz targets (fuzz_load, fuzz_coding, fuzz_lookup,
 // fuzz_inverse, fuzz_class, fuzz_expand): the whole input is a transducer file, loaded
-// through a scratch file in $TMPDIR (the fuzz stage points it at /dev/shm); the words the
+// through a scratch file in ScratchDir() (scratch_dir.h: in memory when possible); the words the
 // targets code and look up are fixed ones and the input's last bytes. One input format
 // for all, so their corpora (tests/fuzz/corpus/<target>/) can seed each other.
 #pragma once

@@ -10,15 +10,14 @@
 #include <string>
 
 #include "dict/client_dict.h"
+#include "scratch_dir.h"
 #include "vtmrt.h"
 
 namespace {
 
 const std::string& ScratchPath() {
   static const std::string path = [] {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_dict_entries." +
-           std::to_string(getpid()) + ".txt";
+    return vtm::fuzz::ScratchDir() + "/fuzz_dict_entries." + std::to_string(getpid()) + ".txt";
   }();
   return path;
 }

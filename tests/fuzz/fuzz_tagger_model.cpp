@@ -8,6 +8,7 @@
 #include <string>
 
 #include "require.h"
+#include "scratch_dir.h"
 #include "tagger/tagger.h"
 #include "vtmrt.h"
 
@@ -27,12 +28,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  char path[] = "/tmp/fuzz_tagger_modelXXXXXX";
-  const char* dir = std::getenv("TMPDIR");
-  std::string name = std::string(dir != nullptr ? dir : "/tmp") + "/model.XXXXXX";
+  std::string name = vtm::fuzz::ScratchDir() + "/model.XXXXXX";
   int fd = mkstemp(name.data());
   if (fd < 0) return 0;
-  (void)path;
   if (write(fd, data, size) != static_cast<ssize_t>(size)) {
     close(fd);
     unlink(name.c_str());

@@ -17,6 +17,7 @@
 #include "compiler/cp1252.h"
 #include "compiler/file_writer.h"
 #include "compiler/transducer_builder.h"
+#include "scratch_dir.h"
 #include "vtmrt.h"
 
 namespace {
@@ -50,8 +51,7 @@ struct Env {
     vtm::compiler::TransducerSpec spec;
     vtm::compiler::BuildReport report;
     Check(vtm::compiler::BuildTransducer(options, &spec, &report, &error));
-    const char* dir = std::getenv("TMPDIR");
-    const std::string path = std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_tokenize.vtm";
+    const std::string path = vtm::fuzz::ScratchDir() + "/fuzz_tokenize.vtm";
     Check(vtm::compiler::WriteTransducerFile(path, spec, &error));
     fsm = vtm_make_fsm(path.c_str());
     Check(vtm_object_error_code(fsm) == 0);
