@@ -6,8 +6,10 @@
 // client dictionary and the class lexicon (function 60), and keeps the tags of the
 // longest candidate that has real tags. A word without any goes to the class guesser
 // (function 61). Each tag set is resolved to an ambiguity class, the classes are
-// decoded by Viterbi (viterbi.cpp) and one string per token is written. All storage is
-// in the tagger buffer or in this frame; nothing is allocated.
+// decoded by Viterbi (viterbi.cpp) and one string per token is written. A token's class
+// depends only on its bytes and a few switches unless its search follows a multi-word
+// marker, so the buffer's token cache (token_cache.h) answers repeated tokens. All
+// storage is in the tagger buffer or in this frame; nothing is allocated.
 // Tested in tests/lib/tagger_sentence_test.cpp.
 #include <cstring>
 
@@ -52,6 +54,15 @@ class SentenceTagger {
     multi_ = (flags & VTM_TAG_MULTIWORD) != 0;
     lexicon_ = FsmFunctionSubnet(fsm_, kFunctionClassLexicon);
     guesser_ = FsmFunctionSubnet(fsm_, kFunctionClassGuesser);
+    // The cache holds classes computed without a dictionary or with the buffer's own
+    // title dictionary (which nothing outside the library can change behind its entry
+    // count); a caller's dictionary can change between calls, so it is not cached for.
+    // The observer wants every position's symbols, which the cache does not keep.
+    cached_ = observer == nullptr && (dict == nullptr || dict == buffer->title_dict);
+    if (cached_) {
+      const uint32_t entries = dict == nullptr ? 0 : dict->entry_count;
+      TokenCachePrepare(&buffer->token_cache, &tagger, entries);
+    }
   }
 
   // Both passes and the decoding; returns 0 or an error.
@@ -106,11 +117,34 @@ class SentenceTagger {
     return vtm_client_dict_lookup(w, kTitleUncap, nullptr, 0, VTM_DICT_TAG_FILTER, 0, dict_) != 0;
   }
 
-  // Tags position k at token i; returns the number of tokens covered or an error.
+  // What besides its bytes decides a token's class in this call: whether the search and
+  // the guesser try the token with its first letter changed (the direction follows from
+  // the letter: a small one is capitalised, a capital one made small), whether
+  // multi-word candidates are followed, and whether the title dictionary is consulted.
+  uint8_t CacheContext(const char* w) const {
+    const uint8_t first = static_cast<uint8_t>(w[0]);
+    const bool variant = (up_ || down_ || start_) && (up_ ? IsSmall(first) : IsCapital(first));
+    return static_cast<uint8_t>((variant ? 1 : 0) | (multi_ ? 2 : 0) | (dict_ != nullptr ? 4 : 0));
+  }
+
+  // Tags position k at token i; returns the number of tokens covered or an error. A
+  // token met before in the same context takes its class from the buffer's cache,
+  // unless its lookup reached into the following tokens (a multi-word marker followed),
+  // which is never stored.
   int TagPosition(int k, int i, const char* w) {
+    TokenKey key;
+    const bool cacheable = cached_ && TokenCacheKey(w, CacheContext(w), &key);
+    if (cacheable) {
+      const int32_t cls = TokenCacheFind(b_->token_cache, key);
+      if (cls >= 0) {
+        b_->token_classes[k] = static_cast<int16_t>(cls);
+        return 1;
+      }
+    }
     for (int n = 1; n <= rows_used_; ++n) b_->tag_row_counts[n] = 0;
     rows_used_ = 0;
     pos_ = i;
+    followed_ = false;
     const int best = Extend(w, 0, 0, start_, 0);
     if (best < 0) return best;
     int32_t cls;
@@ -131,6 +165,7 @@ class SentenceTagger {
       covered = 1;
     }
     b_->token_classes[k] = static_cast<int16_t>(cls);
+    if (cacheable && !followed_) TokenCacheStore(&b_->token_cache, key, cls);
     return covered;
   }
 
@@ -202,7 +237,10 @@ class SentenceTagger {
       b_->tag_row_counts[n] += r;
       if (n > rows_used_) rows_used_ = n;
     }
-    if (multi_ && marker) best = Extend(next, n, best, false, end);
+    if (multi_ && marker) {
+      followed_ = true;
+      best = Extend(next, n, best, false, end);
+    }
     return best;
   }
 
@@ -308,6 +346,8 @@ class SentenceTagger {
   PositionObserver* observer_;
   int pos_ = 0;        // first token of the position being tagged
   int rows_used_ = 0;  // rows of tag_row_counts that may be non-zero
+  bool cached_ = false;     // the buffer's token cache serves this call
+  bool followed_ = false;   // the position's search went on into the next tokens
 };
 
 // One output string per token; returns the bytes written or VTM_ERR_OUTPUT_TOO_LONG.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "tagger/token_cache.h"
 #include "vtmrt.h"
 
 namespace vtm {
@@ -85,6 +86,7 @@ struct VtmTaggerBufferRec {
   int32_t* score_next;
   uint8_t* back_store;
   uint8_t** back_rows;
+  vtm::TokenCache token_cache;  // classes of tokens met before; owned
 };
 
 namespace vtm {
@@ -126,6 +128,10 @@ int32_t ClassDistance(const uint16_t* token, uint32_t n, const uint16_t* key, ui
 // exact match, else the nearest; class 0 for n = 0.
 int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n, int32_t mwt_symbol);
 void FreeClassTable(VtmClassTable* table);
+
+// vtm_make_tagger_buffer with a token cache of `cache_slots` slots (0: no cache).
+VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
+                                 uint32_t cache_slots);
 
 // Viterbi decoding of the buffer's tagged positions into token_tags.
 void DecodeTags(const VtmTaggerRec& tagger, VtmTaggerBufferRec* buffer);

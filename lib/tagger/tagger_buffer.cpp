@@ -47,25 +47,24 @@ void FreeArrays(VtmTaggerBufferRec* b) {
   std::free(b->score_prev);  // score_next is the second half of this allocation
   std::free(b->back_store);
   std::free(b->back_rows);
+  TokenCacheFree(&b->token_cache);
   std::free(b);
 }
 
 }  // namespace
-}  // namespace vtm
 
-extern "C" VTMRT_API VtmTaggerBuffer vtm_make_tagger_buffer(int max_tokens, int max_chars,
-                                                            VtmTagger tagger) {
-  using vtm::Calloc;
+VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
+                                 uint32_t cache_slots) {
   if (max_tokens < 0 || max_chars < 0) {
-    return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_INVALID_NUMBER));
+    return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_INVALID_NUMBER));
   }
-  if (tagger == nullptr) return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NULL_OBJECT));
+  if (tagger == nullptr) return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NULL_OBJECT));
   if (vtm::IsErrorObject(tagger)) return reinterpret_cast<VtmTaggerBuffer>(tagger);
   if (max_tokens > vtm::kMaxTokens || max_chars > vtm::kMaxChars) {
-    return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+    return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
   }
   auto* b = static_cast<VtmTaggerBufferRec*>(Calloc(1, sizeof(VtmTaggerBufferRec)));
-  if (b == nullptr) return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+  if (b == nullptr) return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
   const uint64_t tokens = static_cast<uint64_t>(max_tokens);
   const uint64_t class_size = tagger->max_class_size;
   b->tag_count = tagger->tag_count;
@@ -97,15 +96,23 @@ extern "C" VTMRT_API VtmTaggerBuffer vtm_make_tagger_buffer(int max_tokens, int 
       b->tag_store == nullptr || b->tag_rows == nullptr || b->tag_row_counts == nullptr ||
       b->coded_buffer == nullptr || b->guess_tags == nullptr || b->token_classes == nullptr ||
       b->token_tags == nullptr || b->score_prev == nullptr || b->back_store == nullptr ||
-      b->back_rows == nullptr || guess_capacity > INT32_MAX) {
-    vtm::FreeArrays(b);
-    return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+      b->back_rows == nullptr || guess_capacity > INT32_MAX ||
+      !TokenCacheInit(&b->token_cache, cache_slots)) {
+    FreeArrays(b);
+    return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
   }
   b->score_next = b->score_prev + class_size;
   for (uint64_t n = 1; n <= tokens; ++n) b->tag_rows[n] = b->tag_store + (n - 1) * row;
   for (uint64_t t = 0; t < tokens; ++t) b->back_rows[t] = b->back_store + t * class_size;
   b->title_dict = nullptr;
   return b;
+}
+
+}  // namespace vtm
+
+extern "C" VTMRT_API VtmTaggerBuffer vtm_make_tagger_buffer(int max_tokens, int max_chars,
+                                                            VtmTagger tagger) {
+  return vtm::MakeTaggerBuffer(max_tokens, max_chars, tagger, vtm::kTokenCacheSlots);
 }
 
 extern "C" VTMRT_API void vtm_free_tagger_buffer(VtmTaggerBuffer buffer) {
