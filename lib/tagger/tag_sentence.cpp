@@ -60,7 +60,8 @@ class SentenceTagger {
     // The observer wants every position's symbols, which the cache does not keep.
     cached_ = observer == nullptr && (dict == nullptr || dict == buffer->title_dict);
     if (cached_) {
-      const uint32_t entries = dict == nullptr ? 0 : dict->entry_count;
+      const VtmClientDict title = buffer->title_dict;
+      const uint32_t entries = title == nullptr ? 0 : title->entry_count;
       TokenCachePrepare(&buffer->token_cache, &tagger, entries);
     }
   }
@@ -344,10 +345,10 @@ class SentenceTagger {
   int lexicon_ = kNoSubnet;
   int guesser_ = kNoSubnet;
   PositionObserver* observer_;
-  int pos_ = 0;        // first token of the position being tagged
-  int rows_used_ = 0;  // rows of tag_row_counts that may be non-zero
-  bool cached_ = false;     // the buffer's token cache serves this call
-  bool followed_ = false;   // the position's search went on into the next tokens
+  int pos_ = 0;            // first token of the position being tagged
+  int rows_used_ = 0;      // rows of tag_row_counts that may be non-zero
+  bool cached_ = false;    // the buffer's token cache serves this call
+  bool followed_ = false;  // the position's search went on into the next tokens
 };
 
 // One output string per token; returns the bytes written or VTM_ERR_OUTPUT_TOO_LONG.
