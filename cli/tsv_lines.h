@@ -26,11 +26,24 @@ class RisingDecimal {
   // Writes the digits of `n` at `out` (room for 20 bytes, which may all be written to);
   // returns the end of the digits.
   char* Write(uint64_t n, char* out) {
-    if (n >= value_ && n - value_ < 10 &&
-        digits_[kDigits - 1] - '0' + static_cast<int>(n - value_) < 10) {
-      // The last digit takes the difference.
-      digits_[kDigits - 1] = static_cast<char>(digits_[kDigits - 1] + (n - value_));
+    if (n >= value_ && n - value_ < 10) {
+      // The last digit takes the difference; past 9 it carries one to the left, through
+      // any run of nines (a number of 20 nines exceeds 64 bits, so the run ends).
+      const int last = digits_[kDigits - 1] - '0' + static_cast<int>(n - value_);
       value_ = n;
+      if (last < 10) {
+        digits_[kDigits - 1] = static_cast<char>('0' + last);
+      } else {
+        digits_[kDigits - 1] = static_cast<char>('0' + last - 10);
+        int i = kDigits - 2;
+        while (i >= first_ && digits_[i] == '9') digits_[i--] = '0';
+        if (i < first_) {
+          digits_[i] = '1';
+          first_ = i;
+        } else {
+          ++digits_[i];
+        }
+      }
     } else {
       Step(n);
     }
