@@ -1,8 +1,15 @@
 // Chunk splitting by the tokenizer transducer: aligning the output tokens with the
 // chunk (copies, dropped input, departures with normalized forms), the classes of
 // output tokens, the string buffer and record limits, chunk failures at and after
-// byte 0, and the scratch buffer that doubles and keeps its size.
+// byte 0, the scratch buffer that doubles and keeps its size, and the cache of chunk
+// outputs against a reference model.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <memory>
+#include <random>
 
 #include "support/token_fixtures.h"
 #include "token/tokenizer.h"
@@ -147,6 +154,57 @@ TEST(ChunkCache, RepeatsOutputsAndNeverKeepsFailures) {
     EXPECT_EQ(m.Run("isn't a-b isn't " + long_chunk).tokens, want) << round;
     EXPECT_EQ(m.Run("a-a").rc, VTM_ERR_INVALID_FSM) << round;
   }
+}
+
+// The cache against a plain model of it: per set, a list of at most four chunks, the
+// most recently used first. A pool of random chunks that fall in 16 of the sets (ten
+// or so each, so entries are dropped all the time), and some too long to keep or
+// empty; outputs of up to 45 bytes (some too long). Every lookup must hit or miss as
+// the model does, and a hit must give the stored output.
+TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> length(1, 30), byte(0x21, 0xFF), out_length(0, 45);
+  std::vector<std::string> pool(1, "");
+  while (pool.size() < 180) {
+    std::string chunk;
+    for (int k = length(rng); k > 0; --k) chunk.push_back(static_cast<char>(byte(rng)));
+    const int n = static_cast<int>(chunk.size());
+    if (n > ChunkCache::kMaxChunk ? pool.size() % 20 == 0 : ChunkCache::SetOf(chunk.data(), n) < 16)
+      pool.push_back(chunk);
+  }
+  auto cache = std::make_unique<ChunkCache>();
+  std::map<uint32_t, std::deque<std::string>> model;  // set -> chunks, most recent first
+  std::map<std::string, std::string> outputs;
+  std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+  int hits = 0, misses = 0;
+  for (int op = 0; op < 100000; ++op) {
+    const std::string& chunk = pool[pick(rng)];
+    const int n = static_cast<int>(chunk.size());
+    const char* found = cache->Find(chunk.data(), n);
+    const bool cacheable = n > 0 && n <= ChunkCache::kMaxChunk;
+    std::deque<std::string>& set = model[cacheable ? ChunkCache::SetOf(chunk.data(), n) : ~0u];
+    auto at = std::find(set.begin(), set.end(), chunk);
+    const bool model_hit = at != set.end();
+    ASSERT_EQ(found != nullptr, model_hit) << op;
+    if (model_hit) {
+      ASSERT_EQ(std::string(found), outputs[chunk]) << op;
+      set.erase(at);
+      set.push_front(chunk);
+      ++hits;
+      continue;
+    }
+    ++misses;
+    std::string output(static_cast<std::size_t>(out_length(rng)), 'o');
+    if (!output.empty()) output[0] = static_cast<char>('A' + op % 26);
+    cache->Store(chunk.data(), n, output.c_str());
+    if (!cacheable || output.size() > static_cast<std::size_t>(ChunkCache::kMaxOutput)) continue;
+    outputs[chunk] = output;
+    set.push_front(chunk);
+    if (set.size() > ChunkCache::kWays) set.pop_back();
+  }
+  EXPECT_EQ(hits + misses, 100000);
+  EXPECT_GT(hits, 20000);
+  EXPECT_GT(misses, 20000);
 }
 
 TEST(ChunkScratch, DoublesOnOverflowAndKeepsItsSize) {
