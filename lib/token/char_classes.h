@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "vtmrt.h"
 
@@ -70,6 +72,49 @@ constexpr std::array<uint16_t, 256> MakePunctClasses() {
 }
 
 inline constexpr std::array<uint16_t, 256> kPunctClasses = MakePunctClasses();
+
+namespace word_bytes {
+
+inline constexpr uint64_t kOnes = 0x0101010101010101ull;
+
+// The high bit of each byte of x whose value lies strictly between m and n
+// (0 <= m <= 127, 1 <= n <= 128); exact per byte: no borrow or carry crosses a byte.
+constexpr uint64_t Between(uint64_t x, uint64_t m, uint64_t n) {
+  const uint64_t low7 = x & (kOnes * 127);
+  return (kOnes * (127 + n) - low7) & ~x & (low7 + kOnes * (127 - m)) & (kOnes * 128);
+}
+
+// The high bit of each byte of x (eight bytes, the first in the low byte) that is not
+// a scanner word character: 0-9, A-Z and a-z (capitals lowered by setting 0x20, which
+// moves no other byte into a-z), and 0xC0-0xFF except 0xD7 and 0xF7 (which are the
+// bytes that setting 0x20 turns into 0xF7).
+constexpr uint64_t NotWord(uint64_t x) {
+  const uint64_t lowered = x | (kOnes * 0x20);
+  const uint64_t letters = Between(lowered, 0x60, 0x7B);
+  const uint64_t digits = Between(x, 0x2F, 0x3A);
+  const uint64_t upper = x & (x << 1) & (kOnes * 0x80);  // 0xC0 and above
+  const uint64_t f7 = lowered ^ (kOnes * 0xF7);
+  const uint64_t not_f7 = (((f7 & (kOnes * 0x7F)) + kOnes * 0x7F) | f7) & (kOnes * 0x80);
+  return ~(letters | digits | (upper & not_f7)) & (kOnes * 0x80);
+}
+
+}  // namespace word_bytes
+
+// The end of the run of word characters that starts at p in text[0, length). Eight
+// bytes are classified at once while eight remain (the run usually ends within them,
+// found without a branch per byte), the rest by the table.
+inline int WordEnd(const unsigned char* text, int p, int length) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; p + 8 <= length; p += 8) {
+      uint64_t x;
+      std::memcpy(&x, text + p, 8);
+      if (const uint64_t stop = word_bytes::NotWord(x); stop != 0)
+        return p + (std::countr_zero(stop) >> 3);
+    }
+  }
+  while (p < length && (kByteClasses[text[p]] & kByteWord)) ++p;
+  return p;
+}
 
 // The class of a single punctuation byte.
 inline uint32_t PunctClass(unsigned char b) {

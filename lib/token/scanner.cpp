@@ -27,8 +27,8 @@ class Scanner {
         line_paragraph_((flags & VTM_TOKENIZE_LINE_PARAGRAPH) != 0),
         sink_{tokens, capacity, 0, strings, strings_size, 0} {}
 
-  // Returns the bytes consumed or a chunk's error code; *count receives the records.
-  int Run(int* count);
+  // Returns the bytes consumed or a chunk's error code; *count_out receives the records.
+  int Run(int* count_out);
 
  private:
   // Writes [a, b) with class k; false when the record array is full (the call then
@@ -42,8 +42,6 @@ class Scanner {
     t.class_bits = k;
     return true;
   }
-  bool At(int p, uint8_t set) const { return ByteIs(text_[p], set); }
-
   // Handles the tag at s; returns -1 to go on, or the offset the call stops at.
   int Tag(int s);
   // The inhibited element opened by the tag [s, p) named `name`; same result as Tag.
@@ -57,81 +55,120 @@ class Scanner {
   int p_ = 0;
 };
 
-int Scanner::Run(int* count) {
-  int& p = p_;
+// The position, the record count and the text are kept in locals here (the member
+// copies are written back around Tag and SplitChunk, which use them): a record written
+// through the caller's pointer could alias a member, which would make the compiler read
+// every member again after each record.
+int Scanner::Run(int* count_out) {
+  const unsigned char* const text = text_;
+  const int length = length_;
+  const uint8_t* const classes = kByteClasses.data();
+  VtmToken* const tokens = sink_.tokens;
+  const int capacity = sink_.capacity;
+  int count = sink_.count;
+  // Writes [a, b) with class k; false when the record array is full (the call then
+  // stops at a).
+  auto emit = [&](int a, int b, uint32_t k) {
+    if (count == capacity) return false;
+    VtmToken& t = tokens[count++];
+    t.norm_offset = -1;
+    t.offset = a;
+    t.length = b - a;
+    t.class_bits = k;
+    return true;
+  };
+  int p = 0;
   int stop = -1;  // offset the call stops at, when it stops early
-  while (p < length_ && stop < 0) {
+  while (p < length) {
     // 1. Whitespace, counting its line breaks; s marks the first line break.
-    int s = p, breaks = 0, lf = 0, cr = 0;
-    while (p < length_ && At(p, kByteSpace)) {
-      const unsigned char b = text_[p];
-      if (b == '\n' || b == '\r') {
-        if (breaks++ == 0) s = p;
-        lf += b == '\n';
-        cr += b == '\r';
+    if (text[p] == ' ' && p + 1 < length && !(classes[text[p + 1]] & kByteSpace)) {
+      ++p;  // the usual single space between tokens: no line break, and text follows
+    } else if (classes[text[p]] & kByteSpace) {
+      int s = p, breaks = 0, lf = 0, cr = 0;
+      do {
+        const unsigned char b = text[p];
+        if (classes[b] & kByteLineBreak) {
+          if (breaks++ == 0) s = p;
+          lf += b == '\n';
+          cr += b == '\r';
+        }
+        ++p;
+      } while (p < length && (classes[text[p]] & kByteSpace));
+      // 2. A non-final piece that ends in whitespace: a line break may still grow.
+      if (p == length && !final_) {
+        stop = !html_ && breaks > 0 ? s : p;
+        break;
       }
-      ++p;
+      // 3. The line-break token runs from the first line break through the whitespace.
+      if (!html_ && breaks > 0) {
+        const bool paragraph = lf >= 2 || cr >= 2 || line_paragraph_;
+        if (!emit(s, p, VTM_TOKEN_LINE_BREAK | (paragraph ? VTM_TOKEN_PARAGRAPH : 0))) {
+          stop = s;
+          break;
+        }
+      }
+      if (p == length) break;  // a final piece: nothing follows
     }
-    // 2. A non-final piece that ends in whitespace: a line break may still grow.
-    if (p == length_ && !final_) {
-      stop = !html_ && breaks > 0 ? s : p;
-      break;
-    }
-    // 3. The line-break token runs from the first line break through the whitespace.
-    if (!html_ && breaks > 0) {
-      const bool paragraph = lf >= 2 || cr >= 2 || line_paragraph_;
-      if (!Emit(s, p, VTM_TOKEN_LINE_BREAK | (paragraph ? VTM_TOKEN_PARAGRAPH : 0))) {
+    // 4. Word characters.
+    const int s = p;
+    p = WordEnd(text, p, length);
+    const bool word = p > s;
+    // 5. A plain word (or nothing) before whitespace, the end, or a tag.
+    if (p == length) {
+      if (!final_) {
         stop = s;
         break;
       }
+      if (word && !emit(s, p, VTM_TOKEN_WORD)) stop = s;
+      break;
     }
-    // 4. Word characters.
-    s = p;
-    while (p < length_ && At(p, kByteWord)) ++p;
-    const bool word = p > s;
-    // 5. A plain word (or nothing) before whitespace, the end, or a tag.
-    if (p == length_ || At(p, kByteSpace) || (html_ && word && text_[p] == '<')) {
-      if (p == length_ && !final_) {
+    const unsigned char next = text[p];
+    if ((classes[next] & kByteSpace) || (html_ && word && next == '<')) {
+      if (word && !emit(s, p, VTM_TOKEN_WORD)) {
         stop = s;
-      } else if (word && !Emit(s, p, VTM_TOKEN_WORD)) {
-        stop = s;
+        break;
       }
       continue;
     }
     // 6. Opening punctuation before any word character is a token at once.
-    if (!word && At(p, kByteOpening)) {
-      if (!Emit(p, p + 1, VTM_TOKEN_PUNCT | VTM_TOKEN_OPENING)) {
+    if (!word && (classes[next] & kByteOpening)) {
+      if (!emit(p, p + 1, VTM_TOKEN_PUNCT | VTM_TOKEN_OPENING)) {
         stop = p;
-      } else {
-        ++p;
+        break;
       }
+      ++p;
       continue;
     }
     // 7. A tag.
-    if (html_ && !word && text_[p] == '<') {
+    if (html_ && !word && next == '<') {
+      p_ = p;
+      sink_.count = count;
       stop = Tag(s);
+      p = p_;
+      count = sink_.count;
+      if (stop >= 0) break;
       continue;
     }
     // 8. A word followed by trailing punctuation only.
     const int w = p;
-    while (p < length_ && At(p, kByteClosing)) ++p;
-    if (p == length_ || At(p, kByteSpace) || (html_ && text_[p] == '<')) {
-      if (p == length_ && !final_) {
+    while (p < length && (classes[text[p]] & kByteClosing)) ++p;
+    if (p == length || (classes[text[p]] & kByteSpace) || (html_ && text[p] == '<')) {
+      if (p == length && !final_) {
         stop = s;
-        continue;
+        break;
       }
-      if (w > s && !Emit(s, w, VTM_TOKEN_WORD)) {
+      if (w > s && !emit(s, w, VTM_TOKEN_WORD)) {
         stop = s;
-        continue;
+        break;
       }
-      const int group = sink_.count - (w > s ? 1 : 0);
+      const int group = count - (w > s ? 1 : 0);
       for (int q = w; q < p; ++q) {
-        if (!Emit(q, q + 1, PunctClass(text_[q]))) {
+        if (!emit(q, q + 1, PunctClass(text[q]))) {
           // The call stops at the mark that did not fit, except at a quotation mark:
           // a call that began there would read it as opening, so the whole group is
           // taken back and the call stops at its start.
-          if (text_[q] == '"') {
-            sink_.count = group;
+          if (text[q] == '"') {
+            count = group;
             stop = s;
           } else {
             stop = q;
@@ -139,27 +176,32 @@ int Scanner::Run(int* count) {
           break;
         }
       }
+      if (stop >= 0) break;
       continue;
     }
     // 9. A chunk, up to whitespace (or a tag): the transducer splits it.
-    while (p < length_ && !At(p, kByteSpace) && !(html_ && text_[p] == '<')) ++p;
-    if (p == length_ && !final_) {
+    while (p < length && !(classes[text[p]] & kByteSpace) && !(html_ && text[p] == '<')) ++p;
+    if (p == length && !final_) {
       stop = s;
-      continue;
+      break;
     }
-    TokenSink before = sink_;
-    const int rc = SplitChunk(reinterpret_cast<const char*>(text_), s, p, tokenizer_, &sink_);
+    sink_.count = count;
+    const TokenSink before = sink_;
+    const int rc = SplitChunk(reinterpret_cast<const char*>(text), s, p, tokenizer_, &sink_);
     if (rc < 0) {
       sink_ = before;
+      count = sink_.count;
       if (s == 0) {
-        *count = sink_.count;
+        *count_out = count;
         return rc;
       }
       stop = s;
+      break;
     }
+    count = sink_.count;
   }
-  *count = sink_.count;
-  return stop >= 0 ? stop : length_;
+  *count_out = count;
+  return stop >= 0 ? stop : length;
 }
 
 int Scanner::Tag(int s) {

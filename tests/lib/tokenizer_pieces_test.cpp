@@ -212,6 +212,43 @@ TEST(TokenizerReference, SingleCallsAgreeOnRandomTexts) {
   EXPECT_GT(with_tokens, 4000);
 }
 
+// Texts of long runs of word characters (up to 30, of every word byte class) between
+// other bytes, for the scanner's eight-byte path over words.
+std::string RandomWordy(std::mt19937& rng) {
+  static const std::string kWord = "abzAMZ059\xC0\xD6\xD8\xF6\xF8\xFF";
+  static const std::string kOther =
+      " \n\r\t\x01.,;:!?'\"()-[]{}<>/&@`\x85\x91\xD7\xF7\x8A\xBB\xBF\x7F";
+  std::uniform_int_distribution<int> runs(0, 8), run(0, 30), other(1, 3);
+  std::string s;
+  for (int r = runs(rng); r > 0; --r) {
+    for (int k = run(rng); k > 0; --k) s.push_back(kWord[rng() % kWord.size()]);
+    for (int k = other(rng); k > 0; --k) s.push_back(kOther[rng() % kOther.size()]);
+  }
+  return s;
+}
+
+TEST(TokenizerReference, LongWordRunsAgree) {
+  Tokenizers s(IdentityAtt());
+  const TagTable table = Table();
+  std::mt19937 rng(1402);
+  int compared = 0, long_words = 0;
+  for (int c = 0; c < 4000; ++c) {
+    const std::string text = RandomWordy(rng);
+    const int flags = static_cast<int>(rng() % 8);
+    TokenizeRun got = Tokenize(s.with_dict.get(), text, flags, 1024, 1 << 12);
+    ReferenceRun want = ReferenceTokenize(text, flags, table);
+    ASSERT_EQ(got.rc, want.rc) << "flags " << flags << " text [" << text << "]";
+    ASSERT_EQ(got.tokens, want.tokens)
+        << "flags " << flags << " text [" << text << "]\n got  " << Describe(got.tokens)
+        << "\n want " << Describe(want.tokens);
+    ++compared;
+    for (const TokenOut& t : want.tokens)
+      long_words += t.class_bits == VTM_TOKEN_WORD && t.length > 8;
+  }
+  EXPECT_EQ(compared, 4000);
+  EXPECT_GT(long_words, 600);  // word tokens of more than eight bytes
+}
+
 void PiecesProperty(const std::string& att, uint32_t seed, int* compared, int* split_cases) {
   Tokenizers s(att);
   std::mt19937 rng(seed);
