@@ -56,6 +56,7 @@ void RisingDecimal::Step(uint64_t n) {
     }
   }
   value_ = n;
+  low_ = static_cast<uint32_t>(n % 100);
 }
 
 TsvLines::TsvLines()

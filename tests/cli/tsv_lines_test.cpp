@@ -19,8 +19,8 @@ std::string Decimal(uint64_t n) {
   return std::string(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
-// Rising numbers by small and large steps, with drops (a new input starts at 0), carries
-// through runs of nines and the largest values.
+// Rising numbers by small steps (below 10 and below 100) and large ones, with drops (a new input
+// starts at 0), carries through runs of nines and the largest values.
 TEST(RisingDecimal, WritesWhatToCharsWrites) {
   std::mt19937_64 random(7);
   int compared = 0;
@@ -46,6 +46,9 @@ TEST(RisingDecimal, WritesWhatToCharsWrites) {
           break;  // may go down
         case 5:
           n = ~uint64_t{0} - random() % 20;
+          break;
+        case 6:
+          n += random() % 100;
           break;
         default:
           n += 1;
