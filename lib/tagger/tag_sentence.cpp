@@ -136,7 +136,7 @@ class SentenceTagger {
     TokenKey key;
     const bool cacheable = cached_ && TokenCacheKey(w, CacheContext(w), &key);
     if (cacheable) {
-      const int32_t cls = TokenCacheFind(b_->token_cache, key);
+      const int32_t cls = TokenCacheFind(&b_->token_cache, key);
       if (cls >= 0) {
         b_->token_classes[k] = static_cast<int16_t>(cls);
         return 1;

@@ -1,10 +1,13 @@
-// The per-buffer cache of token classes (see token_cache.h). A slot holds the token's
-// bytes in full, so a hit is an exact match of bytes and context, never a hash match
-// alone. Tested in tests/lib/tagger_cache_test.cpp.
+// The per-buffer cache of token classes (see token_cache.h). Two-way set associative:
+// a key may sit in either slot of its set, the more recently used first, so that two
+// frequent tokens whose hashes meet do not keep evicting each other. A slot holds the
+// token's bytes in full, so a hit is an exact match of bytes and context, never a hash
+// match alone. Tested in tests/lib/tagger_cache_test.cpp.
 #include "tagger/token_cache.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace vtm {
 
@@ -17,6 +20,23 @@ struct TokenCacheSlot {
 };
 
 static_assert(sizeof(TokenCacheSlot) == 32, "a slot is half a cache line");
+
+namespace {
+
+// Bytes of two keys of the same length; short, so a loop rather than a call.
+bool SameText(const char* a, const char* b, uint32_t n) {
+  for (uint32_t k = 0; k < n; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
+bool Holds(const TokenCacheSlot& s, const TokenKey& key) {
+  return s.hash == key.hash && s.length == key.length && s.context == key.context &&
+         SameText(s.text, key.text, key.length);
+}
+
+}  // namespace
 
 bool TokenCacheInit(TokenCache* cache, uint32_t slots) {
   *cache = TokenCache{};
@@ -56,17 +76,21 @@ bool TokenCacheKey(const char* token, uint8_t context, TokenKey* key) {
   return true;
 }
 
-int32_t TokenCacheFind(const TokenCache& cache, const TokenKey& key) {
-  if (cache.slots == nullptr) return -1;
-  const TokenCacheSlot& s = cache.slots[key.hash & cache.mask];
-  if (s.hash != key.hash || s.length != key.length || s.context != key.context) return -1;
-  if (std::memcmp(s.text, key.text, key.length) != 0) return -1;
-  return s.class_number;
+int32_t TokenCacheFind(TokenCache* cache, const TokenKey& key) {
+  if (cache->slots == nullptr) return -1;
+  // A table of one slot has a set of one.
+  TokenCacheSlot* set = cache->slots + (key.hash & cache->mask & ~1u);
+  if (Holds(set[0], key)) return set[0].class_number;
+  if (cache->mask == 0 || !Holds(set[1], key)) return -1;
+  std::swap(set[0], set[1]);  // the more recently used first
+  return set[0].class_number;
 }
 
 void TokenCacheStore(TokenCache* cache, const TokenKey& key, int32_t class_number) {
   if (cache->slots == nullptr) return;
-  TokenCacheSlot& s = cache->slots[key.hash & cache->mask];
+  TokenCacheSlot* set = cache->slots + (key.hash & cache->mask & ~1u);
+  if (cache->mask != 0) set[1] = set[0];  // the older entry of the set goes
+  TokenCacheSlot& s = set[0];
   s.hash = key.hash;
   s.length = static_cast<uint8_t>(key.length);
   s.context = key.context;

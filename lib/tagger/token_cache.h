@@ -1,6 +1,6 @@
 // The per-buffer cache of token classes. Real text repeats its words, and the class that
 // a token resolves to is the whole result of the candidate search, the guesser and the
-// class table for that token: a fixed-size, direct-mapped table made with the buffer
+// class table for that token: a fixed-size, two-way set associative table made with the buffer
 // remembers it, so that a repeated token costs one hash and one comparison instead of
 // the walks. Nothing is allocated while tagging. Tested in tests/lib/tagger_cache_test.cpp.
 #pragma once
@@ -11,7 +11,7 @@ namespace vtm {
 
 struct TokenCacheSlot;
 
-// A direct-mapped table of slots; `mask` + 1 slots (a power of two), or none.
+// `mask` + 1 slots (a power of two) in sets of two, or none.
 struct TokenCache {
   TokenCacheSlot* slots;  // owned; null when the cache is off
   uint32_t mask;
@@ -43,9 +43,11 @@ void TokenCacheFree(TokenCache* cache);
 void TokenCachePrepare(TokenCache* cache, const void* tagger, uint32_t dict_entries);
 // Fills `key` for the token; false when the token is too long to be cached.
 bool TokenCacheKey(const char* token, uint8_t context, TokenKey* key);
-// The class stored for the key, or -1.
-int32_t TokenCacheFind(const TokenCache& cache, const TokenKey& key);
-// Stores the key's class, replacing whatever held its slot.
+// The class stored for the key, or -1 (a negative class is never a hit). A hit becomes
+// the most recently used entry of its set.
+int32_t TokenCacheFind(TokenCache* cache, const TokenKey& key);
+// Stores the key's class as the most recently used entry of its set, evicting the least
+// recently used one.
 void TokenCacheStore(TokenCache* cache, const TokenKey& key, int32_t class_number);
 
 }  // namespace vtm

@@ -239,25 +239,46 @@ TEST(TokenCacheTable, KeysMatchOnlyTheSameBytesAndContext) {
   const std::string longest(kTokenCacheText, 'x');
   ASSERT_TRUE(TokenCacheKey(longest.c_str(), 0, &d));
   EXPECT_FALSE(TokenCacheKey((longest + "x").c_str(), 0, &d));
-  EXPECT_EQ(TokenCacheFind(cache, a), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, a), -1);
   TokenCacheStore(&cache, a, 5);
-  EXPECT_EQ(TokenCacheFind(cache, a), 5);
-  EXPECT_EQ(TokenCacheFind(cache, b), -1);
-  EXPECT_EQ(TokenCacheFind(cache, c), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, a), 5);
+  EXPECT_EQ(TokenCacheFind(&cache, b), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, c), -1);
   // A key whose hash is forced equal but whose bytes differ is no hit.
   TokenKey forged = c;
   forged.hash = a.hash;
-  EXPECT_EQ(TokenCacheFind(cache, forged), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, forged), -1);
   // Another owner empties the table; the same owner keeps it.
   TokenCachePrepare(&cache, &cache, 0);
-  EXPECT_EQ(TokenCacheFind(cache, a), 5);
+  EXPECT_EQ(TokenCacheFind(&cache, a), 5);
   TokenCachePrepare(&cache, &cache, 1);
-  EXPECT_EQ(TokenCacheFind(cache, a), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, a), -1);
+  TokenCacheFree(&cache);
+  // Two slots are one set: two keys stay, a third evicts the less recently used.
+  ASSERT_TRUE(TokenCacheInit(&cache, 2));
+  TokenCachePrepare(&cache, &cache, 0);
+  TokenCacheStore(&cache, a, 1);
+  TokenCacheStore(&cache, b, 2);
+  EXPECT_EQ(TokenCacheFind(&cache, a), 1);
+  EXPECT_EQ(TokenCacheFind(&cache, b), 2);
+  EXPECT_EQ(TokenCacheFind(&cache, a), 1);  // a is now the more recent
+  TokenCacheStore(&cache, c, 3);
+  EXPECT_EQ(TokenCacheFind(&cache, b), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, a), 1);
+  EXPECT_EQ(TokenCacheFind(&cache, c), 3);
+  TokenCacheFree(&cache);
+  // One slot: each key evicts the last.
+  ASSERT_TRUE(TokenCacheInit(&cache, 1));
+  TokenCachePrepare(&cache, &cache, 0);
+  TokenCacheStore(&cache, a, 1);
+  TokenCacheStore(&cache, b, 2);
+  EXPECT_EQ(TokenCacheFind(&cache, a), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, b), 2);
   TokenCacheFree(&cache);
   ASSERT_TRUE(TokenCacheInit(&cache, 0));
   EXPECT_EQ(cache.slots, nullptr);
   TokenCacheStore(&cache, a, 5);
-  EXPECT_EQ(TokenCacheFind(cache, a), -1);
+  EXPECT_EQ(TokenCacheFind(&cache, a), -1);
   TokenCacheFree(&cache);
 }
 
