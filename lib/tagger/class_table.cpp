@@ -172,8 +172,8 @@ int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint3
   return found;
 }
 
-int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n,
-                     int32_t mwt_symbol) {
+int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n, int32_t mwt_symbol,
+                     NearestMemo* memo) {
   if (n == 0) return 0;
   std::sort(symbols, symbols + n);
   uint32_t kept = 0;
@@ -184,7 +184,7 @@ int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n,
   }
   const int32_t exact = ClassTableExact(tagger.class_table, symbols, kept);
   if (exact >= 0) return exact;
-  return ClassTableNearest(tagger.class_table, symbols, kept);
+  return NearestClassMemoized(memo, tagger.class_table, symbols, kept);
 }
 
 void FreeClassTable(VtmClassTable* table) {

@@ -156,13 +156,14 @@ class SentenceTagger {
       }
       Observe(k, i, best, b_->tag_rows[best], b_->tag_row_counts[best], false);
       cls = ResolveClass(t_, b_->tag_rows[best], static_cast<uint32_t>(b_->tag_row_counts[best]),
-                         b_->mwt_symbol);
+                         b_->mwt_symbol, &b_->nearest_memo);
       covered = best;
     } else {
       const int r = Guess(w);
       if (r < 0) return r;
       Observe(k, i, 1, b_->guess_tags, r, true);
-      cls = ResolveClass(t_, b_->guess_tags, static_cast<uint32_t>(r), b_->mwt_symbol);
+      cls = ResolveClass(t_, b_->guess_tags, static_cast<uint32_t>(r), b_->mwt_symbol,
+                         &b_->nearest_memo);
       covered = 1;
     }
     b_->token_classes[k] = static_cast<int16_t>(cls);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "tagger/nearest_memo.h"
 #include "tagger/token_cache.h"
 #include "vtmrt.h"
 
@@ -86,7 +87,8 @@ struct VtmTaggerBufferRec {
   int32_t* score_next;
   uint8_t* back_store;
   uint8_t** back_rows;
-  vtm::TokenCache token_cache;  // classes of tokens met before; owned
+  vtm::TokenCache token_cache;    // classes of tokens met before; owned
+  vtm::NearestMemo nearest_memo;  // nearest classes of tag sets met before; owned
 };
 
 namespace vtm {
@@ -125,11 +127,13 @@ bool ClassTableIndex(VtmClassTable* table);
 int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint32_t n);
 int32_t ClassDistance(const uint16_t* token, uint32_t n, const uint16_t* key, uint32_t m);
 // Sorts `symbols` in place, drops duplicates and `mwt_symbol`, and returns the class:
-// exact match, else the nearest; class 0 for n = 0.
-int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n, int32_t mwt_symbol);
+// exact match, else the nearest (through `memo` when one is given); class 0 for n = 0.
+int32_t ResolveClass(const VtmTaggerRec& tagger, uint16_t* symbols, uint32_t n, int32_t mwt_symbol,
+                     NearestMemo* memo = nullptr);
 void FreeClassTable(VtmClassTable* table);
 
-// vtm_make_tagger_buffer with a token cache of `cache_slots` slots (0: no cache).
+// vtm_make_tagger_buffer with a token cache of `cache_slots` slots and a nearest-class
+// memo of a sixteenth as many entries (at least one; 0 slots: neither).
 VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
                                  uint32_t cache_slots);
 

@@ -48,6 +48,7 @@ void FreeArrays(VtmTaggerBufferRec* b) {
   std::free(b->back_store);
   std::free(b->back_rows);
   TokenCacheFree(&b->token_cache);
+  NearestMemoFree(&b->nearest_memo);
   std::free(b);
 }
 
@@ -97,7 +98,8 @@ VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger
       b->coded_buffer == nullptr || b->guess_tags == nullptr || b->token_classes == nullptr ||
       b->token_tags == nullptr || b->score_prev == nullptr || b->back_store == nullptr ||
       b->back_rows == nullptr || guess_capacity > INT32_MAX ||
-      !TokenCacheInit(&b->token_cache, cache_slots)) {
+      !TokenCacheInit(&b->token_cache, cache_slots) ||
+      !NearestMemoInit(&b->nearest_memo, cache_slots == 0 ? 0 : cache_slots / 16 + 1)) {
     FreeArrays(b);
     return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
   }

@@ -4,7 +4,8 @@
 // (4 per shared symbol, -3 per token symbol the class lacks, -2 per class symbol the
 // token lacks). Random tables over narrow symbol ranges (every symbol in the same mask
 // bit position classes) and wide ones (symbols 64 apart share a mask bit), random token
-// keys, and the tie cases of the visiting order.
+// keys, and the tie cases of the visiting order. The buffers' memo of nearest answers is
+// checked against the same reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,7 +61,7 @@ Key RandomKey(std::mt19937& rng, int max_size, int symbols, int spread) {
   return Key(set.begin(), set.end());
 }
 
-TEST(ClassTableNearest, ScanOrderAndPlainScanAgreeWithTheReference) {
+TEST(ClassTableNearest, ScanOrderPlainScanAndMemoAgreeWithTheReference) {
   std::mt19937 rng(604);
   std::size_t compared = 0;
   constexpr int kTables = 120;
@@ -80,13 +81,26 @@ TEST(ClassTableNearest, ScanOrderAndPlainScanAgreeWithTheReference) {
     Table indexed(keys);
     ASSERT_TRUE(ClassTableIndex(&indexed.t));
     ASSERT_EQ(indexed.t.scan == nullptr, keys.empty());
+    // Memos of one entry (every key evicts the last) and of eight.
+    NearestMemo tiny, small;
+    ASSERT_TRUE(NearestMemoInit(&tiny, 1));
+    ASSERT_TRUE(NearestMemoInit(&small, 8));
+    std::vector<Key> earlier;
     for (int k = 0; k < kTokensPerTable; ++k) {
-      const Key token = RandomKey(rng, 12, symbols, spread);
+      // Half the tokens repeat an earlier one, so that the memos answer some.
+      const Key token = !earlier.empty() && rng() % 2 ? earlier[rng() % earlier.size()]
+                                                      : RandomKey(rng, 14, symbols, spread);
+      earlier.push_back(token);
       const int32_t want = keys.empty() ? 0 : RefNearest(keys, token);
       ASSERT_EQ(plain.Nearest(token), want) << "table " << n << " token " << k;
       ASSERT_EQ(indexed.Nearest(token), want) << "table " << n << " token " << k;
+      const auto size = static_cast<uint32_t>(token.size());
+      ASSERT_EQ(NearestClassMemoized(&tiny, indexed.t, token.data(), size), want);
+      ASSERT_EQ(NearestClassMemoized(&small, indexed.t, token.data(), size), want);
       ++compared;
     }
+    NearestMemoFree(&tiny);
+    NearestMemoFree(&small);
   }
   EXPECT_EQ(compared, static_cast<std::size_t>(kTables * kTokensPerTable));
 }
