@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "tagger/tagger.h"
+#include "tagger/token_cache.h"
 
 namespace vtm {
 
@@ -22,12 +23,10 @@ static_assert(sizeof(NearestMemoEntry) == 32, "an entry is half a cache line");
 bool NearestMemoInit(NearestMemo* memo, uint32_t entries) {
   *memo = NearestMemo{};
   if (entries == 0) return true;
-  uint32_t size = 1;
-  while (size <= entries / 2) size *= 2;
-  memo->entries = static_cast<NearestMemoEntry*>(std::calloc(size, sizeof(NearestMemoEntry)));
-  if (memo->entries == nullptr) return false;
-  memo->mask = size - 1;
-  return true;
+  memo->entries =
+      static_cast<NearestMemoEntry*>(AllocateTable(entries, sizeof(NearestMemoEntry), &memo->mask));
+  if (memo->entries == nullptr) memo->mask = 0;
+  return memo->entries != nullptr;
 }
 
 void NearestMemoFree(NearestMemo* memo) {

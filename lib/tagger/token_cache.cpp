@@ -38,15 +38,20 @@ bool Holds(const TokenCacheSlot& s, const TokenKey& key) {
 
 }  // namespace
 
+void* AllocateTable(uint32_t wanted, std::size_t entry_size, uint32_t* mask) {
+  uint32_t size = 1;
+  while (size <= wanted / 2) size *= 2;
+  *mask = size - 1;
+  return std::calloc(size, entry_size);
+}
+
 bool TokenCacheInit(TokenCache* cache, uint32_t slots) {
   *cache = TokenCache{};
   if (slots == 0) return true;
-  uint32_t size = 1;
-  while (size <= slots / 2) size *= 2;
-  cache->slots = static_cast<TokenCacheSlot*>(std::calloc(size, sizeof(TokenCacheSlot)));
-  if (cache->slots == nullptr) return false;
-  cache->mask = size - 1;
-  return true;
+  cache->slots =
+      static_cast<TokenCacheSlot*>(AllocateTable(slots, sizeof(TokenCacheSlot), &cache->mask));
+  if (cache->slots == nullptr) cache->mask = 0;
+  return cache->slots != nullptr;
 }
 
 void TokenCacheFree(TokenCache* cache) {

@@ -5,6 +5,7 @@
 // the walks. Nothing is allocated while tagging. Tested in tests/lib/tagger_cache_test.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vtm {
@@ -34,6 +35,11 @@ struct TokenKey {
   uint32_t hash;
   uint8_t context;
 };
+
+// Zeroed storage for a table of `wanted` (at least 1) entries of `entry_size` bytes,
+// rounded down to a power of two; *mask becomes that count less one. Null on failure.
+// The token cache and the nearest-class memo are made with it.
+void* AllocateTable(uint32_t wanted, std::size_t entry_size, uint32_t* mask);
 
 // Allocates `slots` empty slots (rounded down to a power of two; 0 turns the cache off).
 // False when the allocation fails.
