@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "vtmrt.h"
 
 namespace vtm {
@@ -100,20 +104,59 @@ constexpr uint64_t NotWord(uint64_t x) {
 
 }  // namespace word_bytes
 
-// The end of the run of word characters that starts at p in text[0, length). Eight
-// bytes are classified at once while eight remain (the run usually ends within them,
-// found without a branch per byte), the rest by the table.
-inline int WordEnd(const unsigned char* text, int p, int length) {
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; p + 8 <= length; p += 8) {
-      uint64_t x;
-      std::memcpy(&x, text + p, 8);
-      if (const uint64_t stop = word_bytes::NotWord(x); stop != 0)
-        return p + (std::countr_zero(stop) >> 3);
-    }
-  }
+// The end of the run of word characters that starts at p in text[0, length), byte by
+// byte through the table.
+inline int WordEndByBytes(const unsigned char* text, int p, int length) {
   while (p < length && (kByteClasses[text[p]] & kByteWord)) ++p;
   return p;
+}
+
+// The same, eight bytes classified at once while eight remain (the run usually ends
+// within them, found without a branch per byte). Little-endian machines only.
+inline int WordEndByWords(const unsigned char* text, int p, int length) {
+  static_assert(std::endian::native == std::endian::little);
+  for (; p + 8 <= length; p += 8) {
+    uint64_t x;
+    std::memcpy(&x, text + p, 8);
+    if (const uint64_t stop = word_bytes::NotWord(x); stop != 0)
+      return p + (std::countr_zero(stop) >> 3);
+  }
+  return WordEndByBytes(text, p, length);
+}
+
+#if defined(__SSE2__)
+// The same, sixteen bytes at once with SSE2: a byte is a letter when, with 0x20 set,
+// it lies in a-z; a digit when it lies in 0-9; an upper-half word character when it is
+// 0xC0 or above and, with 0x20 set, not 0xF7 (0xD7 and 0xF7).
+inline int WordEndBySse2(const unsigned char* text, int p, int length) {
+  const __m128i lower_bit = _mm_set1_epi8(0x20), a = _mm_set1_epi8('a'), zero = _mm_set1_epi8('0');
+  const __m128i last_letter = _mm_set1_epi8(25), last_digit = _mm_set1_epi8(9);
+  const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0)),
+                f7 = _mm_set1_epi8(static_cast<char>(0xF7));
+  for (; p + 16 <= length; p += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
+    const __m128i lowered = _mm_or_si128(x, lower_bit);
+    const __m128i letter_index = _mm_sub_epi8(lowered, a);
+    const __m128i letter = _mm_cmpeq_epi8(_mm_min_epu8(letter_index, last_letter), letter_index);
+    const __m128i digit_index = _mm_sub_epi8(x, zero);
+    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(digit_index, last_digit), digit_index);
+    const __m128i upper =
+        _mm_andnot_si128(_mm_cmpeq_epi8(lowered, f7), _mm_cmpeq_epi8(_mm_max_epu8(x, c0), x));
+    const unsigned word =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), upper)));
+    if (word != 0xFFFF) return p + std::countr_zero(~word);
+  }
+  return WordEndByWords(text, p, length);
+}
+#endif
+
+// The end of the run of word characters that starts at p in text[0, length).
+inline int WordEnd(const unsigned char* text, int p, int length) {
+#if defined(__SSE2__)
+  return WordEndBySse2(text, p, length);
+#else
+  return WordEndByWords(text, p, length);
+#endif
 }
 
 // The class of a single punctuation byte.

@@ -157,33 +157,39 @@ TEST(PunctClass, ExamplesAndEveryByte) {
   EXPECT_EQ(end, 4);
 }
 
-// The end of a run of word characters, found eight bytes at a time, against the byte
-// table: every byte value at every place of a run of word characters, for runs starting
-// at several offsets and texts ending at every length (so that the eight-byte blocks
-// and the byte-wise rest both meet it).
+// The end of a run of word characters, found eight or sixteen bytes at a time, against
+// the byte table: every byte value at every place of a run of word characters, for runs
+// starting at several offsets and texts ending at every length (so that the blocks and
+// the byte-wise rest all meet it).
 TEST(WordEnd, EveryByteAtEveryPlaceAgreesWithTheTable) {
   static const std::string kWord = "azAZ09aMqz\xC0\xD6\xD8\xF6\xF8\xFFk5Z";
   int compared = 0, inside = 0;
   for (int b = 0; b < 256; ++b) {
-    for (int at = 0; at < 24; ++at) {
+    for (int at = 0; at < 40; ++at) {
       std::string text;
-      for (int k = 0; k < 24; ++k)
+      for (int k = 0; k < 40; ++k)
         text.push_back(kWord[static_cast<std::size_t>(k * 7 + b) % kWord.size()]);
       text[static_cast<std::size_t>(at)] = static_cast<char>(b);
       const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
       for (int start : {0, 1, 3, 7, 8}) {
-        for (int length = start; length <= 24; ++length) {
+        for (int length = start; length <= 40; ++length) {
           int want = start;
           while (want < length && ByteIs(bytes[want], kByteWord)) ++want;
           ASSERT_EQ(WordEnd(bytes, start, length), want)
               << "byte " << b << " at " << at << " start " << start << " length " << length;
+          ASSERT_EQ(WordEndByWords(bytes, start, length), want)
+              << "byte " << b << " at " << at << " start " << start << " length " << length;
+#if defined(__SSE2__)
+          ASSERT_EQ(WordEndBySse2(bytes, start, length), want)
+              << "byte " << b << " at " << at << " start " << start << " length " << length;
+#endif
           ++compared;
           inside += want > start + 8;
         }
       }
     }
   }
-  EXPECT_EQ(compared, 256 * 24 * (25 + 24 + 22 + 18 + 17));
+  EXPECT_EQ(compared, 256 * 40 * (41 + 40 + 38 + 34 + 33));
   EXPECT_GT(inside, 100000);
 }
 
