@@ -10,6 +10,19 @@
 
 namespace vtm {
 
+namespace {
+
+void FreeScanOrder(VtmClassTable* table) {
+  std::free(table->scan);
+  std::free(table->by_size);
+  std::free(table->size_starts);
+  table->scan = nullptr;
+  table->by_size = table->size_starts = nullptr;
+  table->max_size = 0;
+}
+
+}  // namespace
+
 uint32_t ClassKeyHash(const uint16_t* key, uint32_t n) {
   uint32_t h = 0;
   for (uint32_t k = 0; k < n; ++k) {
@@ -25,8 +38,7 @@ uint32_t ClassKeyHash(const uint16_t* key, uint32_t n) {
 
 bool ClassTableInsert(VtmClassTable* table, const uint16_t* key, uint32_t n, int32_t class_number) {
   if (table->used >= table->capacity) return false;
-  std::free(table->scan);  // the visiting order changes
-  table->scan = nullptr;
+  FreeScanOrder(table);  // the visiting order changes
   auto* symbols = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (n == 0 ? 1 : n)));
   if (symbols == nullptr) return false;
   if (n != 0) std::memcpy(symbols, key, sizeof(uint16_t) * n);
@@ -103,45 +115,63 @@ uint32_t BitCount(uint64_t x) {
   return static_cast<uint32_t>((x * 0x0101010101010101u) >> 56);
 }
 
-// The nearest lookup over the scan order. distance = 4c - 3(n - c) - 2(m - c) =
-// 9c - 3n - 2m for c shared symbols. Each shared symbol is a token symbol whose mask bit
-// the entry has, so c is at most min(n, m) and the number of token symbols in the mask
-// bits both keys have (the popcount of those bits when no two token symbols share a bit).
-// An entry whose bound is not above the best so far cannot be taken and is skipped.
-int32_t NearestByScan(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
+// The nearest lookup over the keys grouped by size. distance = 4c - 3(n - c) - 2(m - c) =
+// 9c - 3n - 2m for c shared symbols, so no key of m symbols beats 9 min(n, m) - 3n - 2m:
+// sizes are visited from the greatest such bound down (it rises with m up to n and falls
+// after), and the search ends at a size whose bound is below the best so far. Within a
+// size, each shared symbol is a token symbol whose mask bit the key has, so c is also at
+// most the number of token symbols in the mask bits both keys have (the popcount of those
+// bits when no two token symbols share a bit). The answer is the key of the greatest
+// distance that comes first in the scan order, as a scan in that order would find it.
+int32_t NearestBySize(const VtmClassTable& table, const uint16_t* key, uint32_t n) {
   const uint64_t token_mask = SymbolMask(key, n);
   uint8_t per_bit[64] = {};
   for (uint32_t k = 0; k < n; ++k) ++per_bit[key[k] & 63u];
   const bool one_per_bit = BitCount(token_mask) == n;
   const int64_t token_cost = 3 * static_cast<int64_t>(n);
-  int32_t best = kLowestScore;
-  int32_t found = 0;
-  for (uint32_t p = 0; p < table.used; ++p) {
-    const VtmClassScan& e = table.scan[p];
-    const int64_t cost = token_cost + 2 * static_cast<int64_t>(e.size);
-    if (9 * static_cast<int64_t>(std::min(n, e.size)) - cost <= best) continue;
-    uint64_t both = e.mask & token_mask;
-    uint32_t shared = 0;
-    if (one_per_bit) {
-      shared = BitCount(both);
+  auto bound = [&](int64_t m) { return 9 * std::min<int64_t>(n, m) - token_cost - 2 * m; };
+  int64_t best = INT64_MIN;
+  uint32_t best_p = UINT32_MAX;
+  const int64_t top = table.max_size;
+  int64_t down = std::min<int64_t>(n, top);  // sizes down = n, n - 1, ..., 0
+  int64_t up = down + 1;                     // sizes up = n + 1, ..., max_size
+  while (down >= 0 || up <= top) {
+    int64_t m;
+    if (up > top || (down >= 0 && bound(down) >= bound(up))) {
+      m = down--;
     } else {
-      for (; both != 0; both &= both - 1) shared += per_bit[std::countr_zero(both)];
+      m = up++;
     }
-    if (9 * static_cast<int64_t>(std::min({shared, n, e.size})) - cost <= best) continue;
-    const int32_t d = ClassDistance(key, n, e.symbols, e.size);
-    if (d > best) {
-      best = d;
-      found = e.class_number;
+    const int64_t most = bound(m);
+    if (most < best) break;  // every size left has a bound at most this one
+    const auto size = static_cast<uint32_t>(m);
+    const int64_t cost = token_cost + 2 * m;
+    for (uint32_t r = table.size_starts[m]; r < table.size_starts[m + 1]; ++r) {
+      const uint32_t p = table.by_size[r];
+      const VtmClassScan& e = table.scan[p];
+      uint64_t both = e.mask & token_mask;
+      uint32_t shared = 0;
+      if (one_per_bit) {
+        shared = BitCount(both);
+      } else {
+        for (; both != 0; both &= both - 1) shared += per_bit[std::countr_zero(both)];
+      }
+      const int64_t reach = 9 * static_cast<int64_t>(std::min({shared, n, size})) - cost;
+      if (reach < best || (reach == best && p > best_p)) continue;
+      const int32_t d = ClassDistance(key, n, e.symbols, e.size);
+      if (d > best || (d == best && p < best_p)) {
+        best = d;
+        best_p = p;
+      }
     }
   }
-  return found;
+  return table.scan[best_p].class_number;
 }
 
 }  // namespace
 
 bool ClassTableIndex(VtmClassTable* table) {
-  std::free(table->scan);
-  table->scan = nullptr;
+  FreeScanOrder(table);
   if (table->heads == nullptr || table->used == 0) return true;
   auto* scan = static_cast<VtmClassScan*>(std::malloc(sizeof(VtmClassScan) * table->used));
   if (scan == nullptr) return false;
@@ -152,6 +182,22 @@ bool ClassTableIndex(VtmClassTable* table) {
     }
   }
   table->scan = scan;
+  // The size runs: count, then place each position in order (so ascending within a run).
+  uint32_t max_size = 0;
+  for (uint32_t q = 0; q < p; ++q) max_size = std::max(max_size, scan[q].size);
+  table->size_starts = static_cast<uint32_t*>(std::calloc(max_size + 3u, sizeof(uint32_t)));
+  table->by_size = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * p));
+  if (table->size_starts == nullptr || table->by_size == nullptr) {
+    FreeScanOrder(table);
+    return false;
+  }
+  table->max_size = max_size;
+  uint32_t* starts = table->size_starts;
+  for (uint32_t q = 0; q < p; ++q) ++starts[scan[q].size + 2u];
+  for (uint32_t m = 2; m <= max_size + 2; ++m) starts[m] += starts[m - 1];
+  // starts[m + 1] is now where size m's run begins; placing a key moves it on, so that
+  // it ends where size m + 1's run begins, and starts[m] where size m's does.
+  for (uint32_t q = 0; q < p; ++q) table->by_size[starts[scan[q].size + 1u]++] = q;
   return true;
 }
 
@@ -159,7 +205,7 @@ int32_t ClassTableNearest(const VtmClassTable& table, const uint16_t* key, uint3
   int32_t best = kLowestScore;
   int32_t found = 0;
   if (table.heads == nullptr) return 0;
-  if (table.scan != nullptr) return NearestByScan(table, key, n);
+  if (table.scan != nullptr) return NearestBySize(table, key, n);
   for (uint32_t chain = 0; chain < kClassChains; ++chain) {
     for (const VtmClassEntry* e = table.heads[chain]; e != nullptr; e = e->next) {
       const int32_t d = ClassDistance(key, n, e->symbols, e->size);
@@ -193,7 +239,7 @@ void FreeClassTable(VtmClassTable* table) {
   }
   std::free(table->entries);
   std::free(table->heads);
-  std::free(table->scan);
+  FreeScanOrder(table);
   *table = VtmClassTable{};
 }
 

@@ -42,6 +42,13 @@ struct VtmClassTable {
   // its head), made by ClassTableIndex once every key is in; null before that and after
   // any later insertion. Owned.
   VtmClassScan* scan;
+  // Made with the scan order, owned, null alike: the scan positions ordered by key size
+  // (ascending positions within a size), and where each size's run begins:
+  // by_size[size_starts[m] .. size_starts[m + 1]) hold the keys of m symbols, for m up
+  // to `max_size`.
+  uint32_t* by_size;
+  uint32_t* size_starts;  // max_size + 3 (the last one unused)
+  uint32_t max_size;
 };
 
 }  // namespace vtm

@@ -74,7 +74,10 @@ TEST(ClassTableNearest, ScanOrderPlainScanAndMemoAgreeWithTheReference) {
     std::set<Key> seen;
     const int count = std::uniform_int_distribution<int>(0, 400)(rng);
     for (int k = 0; k < count; ++k) {
-      Key key = RandomKey(rng, 8, symbols, spread);
+      // Some tables have keys of up to 16 symbols: equal distances then also come from
+      // keys of different sizes (2 more shared symbols and 9 more symbols), which a
+      // search by size must still settle by scan order.
+      Key key = RandomKey(rng, n % 4 == 3 ? 16 : 8, symbols, spread);
       if (!key.empty() && seen.insert(key).second) keys.push_back(key);
     }
     Table plain(keys);
@@ -122,6 +125,17 @@ TEST(ClassTableNearest, TiesKeepTheFirstVisitedWithTheScanOrder) {
     ASSERT_TRUE(ClassTableIndex(&indexed.t));
     EXPECT_EQ(RefNearest(keys, token), nearest);
     EXPECT_EQ(indexed.Nearest(token), nearest);
+  }
+  // Equal distances from keys of different sizes: {1} and {1, 2, 3, 10, ..., 16} are both
+  // at -2 from {1, 2, 3}; the first in scan order wins, whichever size it has.
+  const Key one = {1};
+  const Key ten = {1, 2, 3, 10, 11, 12, 13, 14, 15, 16};
+  for (const std::vector<Key>& keys : {std::vector<Key>{one, ten}, std::vector<Key>{ten, one}}) {
+    Table indexed(keys);
+    ASSERT_TRUE(ClassTableIndex(&indexed.t));
+    const Key token = {1, 2, 3};
+    ASSERT_EQ(RefDistance(token, one), RefDistance(token, ten));
+    EXPECT_EQ(indexed.Nearest(token), RefNearest(keys, token));
   }
   // An insertion after indexing drops the scan order, which would miss the new entry.
   Table table({{7}, {2}});
