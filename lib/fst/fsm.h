@@ -134,6 +134,27 @@ struct TagSlot {
 inline constexpr int kTagNameSlots = 1024;
 inline constexpr int kTagCodeSlots = 1009;
 
+// Per-byte and per-code tables that the coder and the decoder read instead of working
+// each character out from the char map, the symbol chars and the tag tables on every
+// call; built once at load from those tables (fsm_coding_cache.cpp), so they say
+// exactly what the tables say.
+inline constexpr uint32_t kCachedTagEscapes = 4;  // tag names cached for 0..3 escapes
+struct CachedTagName {
+  const char* name;  // the tag's name, or "???" for a code that names no tag
+  uint32_t length;
+};
+struct CodingCache {
+  // Coder: input byte -> base code | escapes << 8; 0 when the byte is not in the
+  // alphabet.
+  uint32_t char_entry[256];
+  // Decoder: the text byte of a code written with no escape outside a tag run; -1 for
+  // the codes that need the general path (eos_code, tagsep_code).
+  int16_t plain_char[256];
+  // Decoder, inside a tag run (only when the transducer has tag tables): the name of
+  // code c with e escapes at [e * 64 + c / 4], for e < kCachedTagEscapes.
+  CachedTagName tag_names[kCachedTagEscapes * 64];
+};
+
 // A named table record (all fields resolved to views).
 struct NamedTable {
   uint16_t name;    // symbol index of the table's name
@@ -171,9 +192,10 @@ struct VtmFsmRec {
   // Additions to the layout above (readers may rely on them as well).
   vtm::NamedTable* named_tables;  // owned; the directory's records, resolved and checked
   uint32_t named_table_count;
-  char* tag_text;      // owned; every TAGMODE name text, NUL-separated (the tag slots
-                       // point into it)
-  uint32_t tag_count;  // TAGMODE entries (keys) in table order
+  char* tag_text;            // owned; every TAGMODE name text, NUL-separated (the tag slots
+                             // point into it)
+  uint32_t tag_count;        // TAGMODE entries (keys) in table order
+  vtm::CodingCache* coding;  // owned; built at load (never nullptr in a loaded transducer)
 };
 
 namespace vtm {
@@ -212,6 +234,9 @@ inline bool FarState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
   *location = fsm->header.state_ref_width == 2 ? Be16(e) : Be24(e);
   return true;
 }
+
+// Builds fsm->coding from the loaded tables; 0 or VTM_ERR_NO_MEMORY.
+int BuildCodingCache(VtmFsmRec* fsm);
 
 // Capability word of a transducer.
 uint32_t FsmCapabilities(const VtmFsmRec* fsm);

@@ -77,11 +77,13 @@ VtmFsmRec* LoadFsm(const char* path, int* error) {
   if (int rc = ResolveTables(fsm.get())) return fail(rc);
   SetSpecialCodes(fsm.get());
   if (int rc = BuildTagTables(fsm.get())) return fail(rc);
+  if (int rc = BuildCodingCache(fsm.get())) return fail(rc);
   return fsm.release();
 }
 
 void FreeFsm(VtmFsmRec* fsm) {
   if (fsm == nullptr) return;
+  delete fsm->coding;
   delete[] fsm->tag_name_by_code;
   delete[] fsm->tag_code_by_name;
   delete[] fsm->tag_text;

@@ -43,8 +43,10 @@ inline int DecodeCodes(const uint8_t* codes, char* out, int size, int option, bo
   return DecodeCodes(codes, SIZE_MAX, out, size, option, stop_at_eos, fsm);
 }
 
-// Character-map entry of input byte `b` as (base, escapes); false when not in the alphabet.
-inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
+// Character-map entry of input byte `b` as (base, escapes), read from the char map
+// itself; false when not in the alphabet. The coding cache holds its answer for every
+// byte (MapChar).
+inline bool MapCharFromTable(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
   if (b < fsm->char_first || b > fsm->char_last || fsm->char_codes == nullptr) return false;
   uint32_t index = b - fsm->char_first;
   if (fsm->header.net_flags & kNetWideCharMap) {
@@ -59,6 +61,30 @@ inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* e
     *escapes = entry & 3;
   }
   return true;
+}
+
+// Character-map entry of input byte `b` as (base, escapes); false when not in the alphabet.
+inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
+  const uint32_t entry = fsm->coding->char_entry[b];
+  *base = entry & 0xFF;
+  *escapes = entry >> 8;
+  return entry != 0;
+}
+
+// The text byte of symbol code y after `pending` (escapes times esc_radix); '?' for an
+// ordinal outside the symbol chars, which only a damaged transducer gives.
+inline char CharOfSymbol(const VtmFsmRec* fsm, uint32_t y, uint32_t pending) {
+  const int64_t ordinal = (static_cast<int64_t>(y) - fsm->header.label_base) / kCodeStep +
+                          static_cast<int64_t>(pending);
+  const bool known = ordinal >= 0 && fsm->symbol_chars.has(static_cast<uint32_t>(ordinal));
+  return known ? static_cast<char>(fsm->symbol_chars[static_cast<uint32_t>(ordinal)] & 0xFF) : '?';
+}
+
+// The name of the tag with code y and `escapes` escape codes; "???" when there is none.
+inline const char* TagNameOf(const VtmFsmRec* fsm, uint8_t y, uint32_t escapes) {
+  const uint16_t key = static_cast<uint16_t>(((y & 0xFC) << 8) | (escapes & 0xFF));
+  const char* name = FsmTagName(fsm, key);
+  return name == nullptr ? "???" : name;
 }
 
 // Writes one symbol (base code and `escapes` escape codes) at out + *used, escapes

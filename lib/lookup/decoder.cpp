@@ -21,25 +21,37 @@ struct DecodeState {
 // Outcome of one symbol: keep going, stop (end of word), or an error code.
 enum : int { kGoOn = 1, kStop = 0 };
 
-int PutSymbol(DecodeState& d, uint32_t y, uint32_t pending, bool stop_at_eos,
+// Writes symbol y that carries `escapes` escape codes.
+int PutSymbol(DecodeState& d, uint32_t y, uint32_t escapes, bool stop_at_eos,
               const VtmFsmRec* fsm) {
-  if (pending == 0 && y == fsm->eos_code) {
+  const CodingCache& cache = *fsm->coding;
+  if (escapes == 0 && !d.in_run && cache.plain_char[y] >= 0) {  // the common case
+    d.out[d.pos++] = static_cast<char>(cache.plain_char[y]);
+    return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
+  }
+  if (escapes == 0 && y == fsm->eos_code) {
     if (stop_at_eos) return kStop;
     d.out[d.pos++] = 0;
     return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
   }
-  if (pending == 0 && y == fsm->tagsep_code) {
+  if (escapes == 0 && y == fsm->tagsep_code) {
     d.in_run = !d.in_run;
     return kGoOn;
   }
+  const uint32_t radix = fsm->header.esc_radix;
   if (d.in_run && fsm->tag_name_by_code != nullptr) {
-    const uint32_t radix = fsm->header.esc_radix;
-    const uint32_t escapes = radix == 0 ? 0 : pending / radix;
-    const uint16_t key = static_cast<uint16_t>(((y & 0xFC) << 8) | (escapes & 0xFF));
-    const char* name = FsmTagName(fsm, key);
-    if (name == nullptr) name = "???";
+    const uint32_t tag_escapes = radix == 0 ? 0 : escapes;
+    const char* name;
+    std::size_t length;
+    if (tag_escapes < kCachedTagEscapes) {
+      const CachedTagName& cached = cache.tag_names[tag_escapes * 64 + (y >> 2)];
+      name = cached.name;
+      length = cached.length;
+    } else {
+      name = TagNameOf(fsm, static_cast<uint8_t>(y), tag_escapes);
+      length = std::strlen(name);
+    }
     const int left = d.size - d.pos;
-    const std::size_t length = std::strlen(name);
     if (left <= kTagRoom || length + 2 >= static_cast<std::size_t>(left)) {
       return VTM_ERR_OUTPUT_TOO_LONG;
     }
@@ -48,12 +60,7 @@ int PutSymbol(DecodeState& d, uint32_t y, uint32_t pending, bool stop_at_eos,
     d.pos += static_cast<int>(length);
     d.out[d.pos++] = ']';
   } else {
-    const int64_t ordinal = (static_cast<int64_t>(y) - fsm->header.label_base) / kCodeStep +
-                            static_cast<int64_t>(pending);
-    // An ordinal outside the table only comes from a damaged transducer.
-    const bool known = ordinal >= 0 && fsm->symbol_chars.has(static_cast<uint32_t>(ordinal));
-    d.out[d.pos++] =
-        known ? static_cast<char>(fsm->symbol_chars[static_cast<uint32_t>(ordinal)] & 0xFF) : '?';
+    d.out[d.pos++] = CharOfSymbol(fsm, y, escapes * radix);
   }
   return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
 }
@@ -65,14 +72,13 @@ int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, i
   if (size <= 0) return VTM_ERR_OUTPUT_TOO_LONG;
   DecodeState d{out, size};
   const uint8_t esc = fsm->header.esc_label;
-  const uint32_t radix = fsm->header.esc_radix;
-  uint32_t pending = 0;
+  uint32_t pending = 0;  // escape codes counted for the symbol being read
   int r = kGoOn;
   if (!(fsm->header.code_flags & kCodeEscAfter)) {
     // Escapes come first and complete with the next other code.
     for (std::size_t k = 0; k < length && codes[k] != 0; ++k) {
       if (codes[k] == esc) {
-        pending += radix;
+        ++pending;
         continue;
       }
       r = PutSymbol(d, codes[k], pending, stop_at_eos, fsm);
@@ -85,7 +91,7 @@ int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, i
     uint32_t y = 0;
     for (std::size_t k = 0; k < length && codes[k] != 0; ++k) {
       if (held && codes[k] == esc) {
-        pending += radix;
+        ++pending;
         continue;
       }
       if (held) {

@@ -2,6 +2,8 @@
 // orders, tags, the decoder's separators and tag texts, and the two exported operations.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -182,6 +184,78 @@ TEST_F(Coding, ExportedEncodeAndOffsets) {
   const int plain[] = {0, 2, 3};
   vtmDecodeOffsets(plain, 3, results, out, fsm);
   EXPECT_EQ(std::vector<int>(results, results + 3), (std::vector<int>{0, 2, 3}));
+}
+
+// A deliberately simple decoder for the differential test below: symbols first (a code
+// with the escape codes that belong to it), then each symbol by the rules, from the
+// transducer's own tables (no cache). Unlimited room.
+std::string ReferenceDecode(const VtmFsmRec* fsm, const std::vector<uint8_t>& codes,
+                            bool stop_at_eos) {
+  const uint8_t esc = fsm->header.esc_label;
+  const bool after = fsm->header.code_flags & kCodeEscAfter;
+  std::vector<std::pair<uint8_t, uint32_t>> symbols;  // code, escapes
+  for (std::size_t k = 0; k < codes.size(); ++k) {
+    if (!after) {
+      uint32_t e = 0;
+      while (k < codes.size() && codes[k] == esc) ++e, ++k;
+      if (k == codes.size()) break;  // trailing escapes complete nothing
+      symbols.push_back({codes[k], e});
+    } else {
+      const uint8_t y = codes[k];
+      uint32_t e = 0;
+      while (k + 1 < codes.size() && codes[k + 1] == esc) ++e, ++k;
+      symbols.push_back({y, e});
+    }
+  }
+  std::string out;
+  bool run = false;
+  for (auto [y, e] : symbols) {
+    if (e == 0 && y == fsm->eos_code) {
+      if (stop_at_eos) break;
+      out.push_back('\0');
+    } else if (e == 0 && y == fsm->tagsep_code) {
+      run = !run;
+    } else if (run && fsm->tag_name_by_code != nullptr) {
+      const uint32_t tag_e = fsm->header.esc_radix == 0 ? 0 : e;
+      const char* name = FsmTagName(fsm, static_cast<uint16_t>((y & 0xFC) << 8 | (tag_e & 0xFF)));
+      out += "[" + std::string(name == nullptr ? "???" : name) + "]";
+    } else {
+      const int64_t ordinal =
+          (int64_t{y} - fsm->header.label_base) / 4 + int64_t{e} * fsm->header.esc_radix;
+      const bool known = ordinal >= 0 && fsm->symbol_chars.has(static_cast<uint32_t>(ordinal));
+      out.push_back(known ? static_cast<char>(fsm->symbol_chars[static_cast<uint32_t>(ordinal)])
+                          : '?');
+    }
+  }
+  return out;
+}
+
+// The decoder (with its per-code cache) against the reference on random code strings of
+// letters, tags, escapes, separators, end codes and codes outside the symbol table, in
+// both escape orders, with and without stopping at the end code.
+TEST_F(Coding, DecoderMatchesASimpleReferenceOnRandomCodes) {
+  compiler::TransducerSpec spec = LookupSpec({16, 0});
+  FsmPtr before = Build(spec);
+  spec.header.code_flags = kCodeEscAfter;
+  FsmPtr after = Build(spec);
+  const std::vector<uint8_t> alphabet = {C('a'), C('b'), C('z'), kEsc,  kEsc, kSep, kSep, kEos,
+                                         kTb,    kNoun,  kVerb,  kLong, kEof, 16,   20,   252};
+  std::mt19937 rng(20261210);
+  int compared = 0;
+  for (const VtmFsmRec* fsm : {before.get(), after.get()}) {
+    for (int n = 0; n < 4000; ++n) {
+      std::vector<uint8_t> codes(rng() % 12);
+      for (auto& c : codes) c = alphabet[rng() % alphabet.size()];
+      for (bool stop : {false, true}) {
+        int rc = 0;
+        const std::string got = Decode(fsm, codes, stop, 2048, &rc);
+        ASSERT_GE(rc, 0);
+        ASSERT_EQ(got, ReferenceDecode(fsm, codes, stop)) << "case " << n;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 16000);
 }
 
 }  // namespace

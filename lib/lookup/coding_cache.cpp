@@ -1,0 +1,38 @@
+// The coding cache of a loaded transducer (CodingCache in fst/fsm.h): the coder's entry
+// for every input byte, the decoder's text byte for every code written without escapes,
+// and the decoder's tag names for codes with few escapes. Each entry is worked out here
+// once, at load, by the same rules that the coder and the decoder apply to the other
+// cases (coding.h). Tested by tests/lib/coder_test.cpp (the cached and the computed
+// answers for every byte and code of random transducers) and every lookup test.
+#include <cstring>
+#include <new>
+
+#include "lookup/coding.h"
+
+namespace vtm {
+
+int BuildCodingCache(VtmFsmRec* fsm) {
+  auto* cache = new (std::nothrow) CodingCache{};
+  if (cache == nullptr) return VTM_ERR_NO_MEMORY;
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t base = 0;
+    uint32_t escapes = 0;
+    if (MapCharFromTable(fsm, static_cast<uint8_t>(b), &base, &escapes)) {
+      cache->char_entry[b] = base | escapes << 8;
+    }
+  }
+  for (uint32_t y = 0; y < 256; ++y) {
+    const bool special = y == fsm->eos_code || y == fsm->tagsep_code;
+    cache->plain_char[y] = special ? int16_t{-1} : static_cast<int16_t>(CharOfSymbol(fsm, y, 0));
+  }
+  for (uint32_t e = 0; e < kCachedTagEscapes; ++e) {
+    for (uint32_t c = 0; c < 64; ++c) {
+      const char* name = TagNameOf(fsm, static_cast<uint8_t>(c * kCodeStep), e);
+      cache->tag_names[e * 64 + c] = {name, static_cast<uint32_t>(std::strlen(name))};
+    }
+  }
+  fsm->coding = cache;
+  return 0;
+}
+
+}  // namespace vtm
