@@ -59,12 +59,17 @@ class Network {
   // True once a read of this walk has left the network (LabelAt): a sound network never
   // does, so the walk's answer would be incomplete and is reported as a damaged file.
   bool left() const { return left_; }
-  // Bytes read by subtree skips since the walk began or ResetSkipped(). A skip reads up to
-  // the whole network (twice its size past a damaged end), and a damaged arc list can
-  // make every step skip kMaxAlternatives times, so the walks count these bytes toward
-  // their step bound: it then bounds all the work of a walk, not only its steps.
-  uint64_t skipped() const { return skipped_; }
-  void ResetSkipped() const { skipped_ = 0; }
+  // The walk's work count: its steps (Spend), its other costs (AddWork) and the bytes
+  // read by subtree skips. A skip reads up to the whole network (twice its size past a
+  // damaged end), and a damaged arc list can make every step skip kMaxAlternatives
+  // times, so these bytes count toward the walk's step bound: it then bounds all the
+  // work of a walk, not only its steps. One counter, so that the test per step is one
+  // increment and one comparison.
+  uint64_t work() const { return work_; }
+  void SetWork(uint64_t n) const { work_ = n; }
+  VTM_INLINE void AddWork(uint64_t n) const { work_ += n; }
+  // One step; true when the count has passed `limit`.
+  VTM_INLINE bool Spend(uint64_t limit) const { return ++work_ > limit; }
   uint8_t label_base() const { return label_base_; }
 
   VTM_INLINE uint8_t At(uint32_t loc) const { return VTM_LIKELY(loc < size_) ? bytes_[loc] : 0; }
@@ -90,8 +95,13 @@ class Network {
     if (b < abs_base_) {
       return StateEntry(far_, far_count_, (static_cast<uint32_t>(b - far_base_) << 8) | At(q + 1));
     }
-    return (static_cast<uint32_t>(b - abs_base_) << 16) | (static_cast<uint32_t>(At(q + 1)) << 8) |
-           At(q + 2);
+    // An absolute reference: its three bytes read with one bounds test where they lie
+    // inside the network.
+    const uint32_t high = static_cast<uint32_t>(b - abs_base_) << 16;
+    if (VTM_LIKELY(uint64_t{q} + 2 < size_)) {
+      return high | (static_cast<uint32_t>(bytes_[q + 1]) << 8) | bytes_[q + 2];
+    }
+    return high | (static_cast<uint32_t>(At(q + 1)) << 8) | At(q + 2);
   }
 
   // The label at `q`, following one reference; false for a dead end. A read at or past
@@ -128,7 +138,7 @@ class Network {
 
   // Location just after the subtree that hangs from the label at p (where the next
   // alternative of p's list begins when p has more_bit). The bytes read are added to
-  // skipped().
+  // work().
   VTM_INLINE uint32_t SkipSubtree(uint32_t p) const {
     uint32_t q = p + 1;
     uint32_t pending = 1;
@@ -141,7 +151,7 @@ class Network {
       }
       q += RefLength(q, b);
       if (--pending == 0) {
-        skipped_ += q - p;
+        work_ += q - p;
         return q;
       }
     }
@@ -175,7 +185,7 @@ class Network {
   bool extended_;
   // The Network is a walk's own local: no sharing.
   mutable bool left_ = false;
-  mutable uint64_t skipped_ = 0;
+  mutable uint64_t work_ = 0;
 };
 
 }  // namespace vtm

@@ -108,6 +108,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
     return VTM_ERR_INVALID_FUNCTION;
   }
   const Network net(fsm);
+  if (a.steps_spent != nullptr) net.SetWork(*a.steps_spent);
   const Subnet& subnet = fsm->subnets[a.subnet];
   const uint8_t first_char = subnet.first_char_label;
   const uint8_t instr_code = subnet.instr_label & kCodeMask;
@@ -158,7 +159,6 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   uint32_t flag_state = subnet.initial_flag_state;
   uint32_t exception_loc = 0;          // current exception of a generic table
   uint8_t exception_label = kNoLabel;  // its label; kNoLabel: none
-  uint64_t steps = a.steps_spent != nullptr ? *a.steps_spent : 0;
   SilentGuard guard;
   // The label after the current one (a target, an entry or an alternative).
   uint32_t next_loc = 0;
@@ -169,7 +169,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // Saves an alternative; 0 or VTM_ERR_STACK_OVERFLOW.
   auto push = [&](uint32_t kind, uint32_t at, uint8_t at_label, uint32_t at_in, uint32_t at_out)
                   VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(top <= 1)) return SpentSteps(a, steps + net.skipped(), VTM_ERR_STACK_OVERFLOW);
+    if (VTM_UNLIKELY(top <= 1)) return SpentSteps(a, net.work(), VTM_ERR_STACK_OVERFLOW);
     --top;
     stack[top] = VtmBacktrackEntry{
         at_label, exception_label, static_cast<uint16_t>(flag_state), kind, at_in, length, at_out,
@@ -179,8 +179,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   };
   // Appends a code to the path; 0 or kWorkFull.
   auto write = [&](uint8_t c) VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos + 1 >= work_size))
-      return SpentSteps(a, steps + net.skipped(), kWorkFull);
+    if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return SpentSteps(a, net.work(), kWorkFull);
     work[out_pos++] = c;
     if constexpr (kExpand) length += c != esc;
     guard.Reset();
@@ -189,19 +188,18 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   // The path is accepted: its result is handed on by output mode. Returns 0 to go on,
   // else the value that the walk returns.
   auto accept = [&]() VTM_INLINE_LAMBDA -> int {
-    if (VTM_UNLIKELY(out_pos >= work_size)) return SpentSteps(a, steps + net.skipped(), kWorkFull);
+    if (VTM_UNLIKELY(out_pos >= work_size)) return SpentSteps(a, net.work(), kWorkFull);
     work[out_pos] = 0;
     int r;
     // Decoding the path reads all of it: its length counts toward the bound (else a path
     // that grows by a code per step and is accepted at every step costs its length
     // squared). The expansion walk's paths are bounded by its maximum length instead.
-    if constexpr (!kExpand) steps += out_pos;
+    if constexpr (!kExpand) net.AddWork(out_pos);
     if constexpr (kInverse) {
       r = AcceptInverse(sink, work, out_pos);
     } else if constexpr (kExpand) {
       r = AcceptExpand(sink, work, out_pos);
-      steps = 0;  // the bound counts the steps since the last result
-      net.ResetSkipped();
+      net.SetWork(0);            // the bound counts the steps since the last result
       if (r != kContinueWalk) {  // saved for the call that continues the walk
         a.expand->step = VtmBacktrackEntry{
             label, exception_label, static_cast<uint16_t>(flag_state), 0, in_pos, length, out_pos,
@@ -244,7 +242,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   for (;;) {
     switch (step) {
       case Step::kArrive:
-        if (VTM_UNLIKELY(++steps + net.skipped() > step_limit)) return VTM_ERR_WALK_LIMIT;
+        if (VTM_UNLIKELY(net.Spend(step_limit))) return VTM_ERR_WALK_LIMIT;
         if (VTM_UNLIKELY(guard.Cycle(loc, flag_state))) {
           step = Step::kBacktrack;
           continue;
@@ -531,7 +529,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         continue;
 
       case Step::kBacktrack: {
-        if (VTM_UNLIKELY(++steps + net.skipped() > step_limit)) return VTM_ERR_WALK_LIMIT;
+        if (VTM_UNLIKELY(net.Spend(step_limit))) return VTM_ERR_WALK_LIMIT;
         if (top >= stack_entries) {
           step = Step::kFinish;
           continue;
@@ -546,45 +544,49 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         exception_label = e.aux_label;
         length = e.length;
         guard.Reset();
-        if (VTM_UNLIKELY(!KindAllowed<K>(e.kind))) return VTM_ERR_WALK_INTERNAL;
-        // Every kind but the generic-table ones resumes at an alternative or a target.
+        // Every kind but the generic-table ones resumes at an alternative or a target. A
+        // kind that this walk never pushes (KindAllowed) is refused in its own case.
+#define VTM_KIND(kind) \
+  case kind:           \
+    if constexpr (!KindAllowed<K>(kind)) return VTM_ERR_WALK_INTERNAL;
         switch (e.kind) {
-          case kInputEpsilon:
-            step = kInverse ? Step::kTakeInput : Step::kDispatch;
-            break;
-          case kOutputEpsilon:
-            step = kExpand ? Step::kExpand : Step::kWriteSide;
-            break;
-          case kOutputMatch:
-            step = Step::kWriteCode;
-            break;
-          case kGentableExcepted:
-            // The exception just used gives way to the next one in the chain.
-            if (!(exception_label & kMoreBit) ||
-                !net.NextAlternative(exception_loc, &exception_loc, &exception_label)) {
-              exception_label = kNoLabel;
-            }
-            [[fallthrough]];
-          case kGentableUnexcepted:
-            next_loc = loc + kCodeStep;
-            next_label = net.At(next_loc);
-            step = Step::kGentableEntry;
-            continue;
-          case kOutputNonid:  // lookup: the A:B reading, work index already one back
-            step = next(loc, &loc, &label) ? Step::kWriteSide : Step::kBacktrack;
-            continue;
-          case kOutputNonidInv:  // inverse: the A:A reading after the nid_label's subtree
-            step = Step::kWriteSide;
-            break;
-          case kOperand:
-            step = Step::kOperand;
-            break;
-          case kNonidEpsilon:
-            step = Step::kTakeInput;
-            break;
+          VTM_KIND(kInputEpsilon)
+          step = kInverse ? Step::kTakeInput : Step::kDispatch;
+          break;
+          VTM_KIND(kOutputEpsilon)
+          step = kExpand ? Step::kExpand : Step::kWriteSide;
+          break;
+          VTM_KIND(kOutputMatch)
+          step = Step::kWriteCode;
+          break;
+          VTM_KIND(kGentableExcepted)
+          // The exception just used gives way to the next one in the chain.
+          if (!(exception_label & kMoreBit) ||
+              !net.NextAlternative(exception_loc, &exception_loc, &exception_label)) {
+            exception_label = kNoLabel;
+          }
+          [[fallthrough]];
+          VTM_KIND(kGentableUnexcepted)
+          next_loc = loc + kCodeStep;
+          next_label = net.At(next_loc);
+          step = Step::kGentableEntry;
+          continue;
+          VTM_KIND(kOutputNonid)  // lookup: the A:B reading, work index already one back
+          step = next(loc, &loc, &label) ? Step::kWriteSide : Step::kBacktrack;
+          continue;
+          VTM_KIND(kOutputNonidInv)  // inverse: the A:A reading after the nid_label's subtree
+          step = Step::kWriteSide;
+          break;
+          VTM_KIND(kOperand)
+          step = Step::kOperand;
+          break;
+          VTM_KIND(kNonidEpsilon)
+          step = Step::kTakeInput;
+          break;
           default:
             return VTM_ERR_WALK_INTERNAL;
         }
+#undef VTM_KIND
         if (!net.NextAlternative(loc, &loc, &label)) {
           step = Step::kBacktrack;
         } else if (e.kind == kOutputMatch && (label & kCodeMask) == table_code) {
@@ -594,7 +596,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
       }
 
       case Step::kFinish:
-        SpentSteps(a, steps + net.skipped(), 0);
+        SpentSteps(a, net.work(), 0);
         // A walk that left the network may have missed results: never passed off as
         // complete.
         if (VTM_UNLIKELY(net.left())) return VTM_ERR_BAD_FILE;
