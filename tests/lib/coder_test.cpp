@@ -218,7 +218,9 @@ std::string ReferenceDecode(const VtmFsmRec* fsm, const std::vector<uint8_t>& co
     } else if (run && fsm->tag_name_by_code != nullptr) {
       const uint32_t tag_e = fsm->header.esc_radix == 0 ? 0 : e;
       const char* name = FsmTagName(fsm, static_cast<uint16_t>((y & 0xFC) << 8 | (tag_e & 0xFF)));
-      out += "[" + std::string(name == nullptr ? "???" : name) + "]";
+      out.push_back('[');
+      out.append(name == nullptr ? "???" : name);
+      out.push_back(']');
     } else {
       const int64_t ordinal =
           (int64_t{y} - fsm->header.label_base) / 4 + int64_t{e} * fsm->header.esc_radix;
