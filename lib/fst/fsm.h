@@ -20,7 +20,9 @@
 // Symbol indexes (names of named tables, keys, members) are not checked at load except
 // the TAGMODE keys; FsmSymbolText/FsmSymbolMatches check the index they are given.
 // The network's internal references are not all checked at load; the walks stay inside
-// [0, network_size) by checks of their own (see lib/lookup).
+// [0, network_size) by checks of their own (see lib/lookup), except that the bytes
+// just after a label byte are read without a test: the loader follows the network with
+// kNetworkPad zero bytes, which read as the dead end a location outside it gives.
 #pragma once
 
 #include <cstddef>
@@ -100,6 +102,10 @@ static_assert(offsetof(VtmHeaderRec, symbol_name_offset) == vtm::header_offset::
 
 namespace vtm {
 
+// Zero bytes after a loaded network: a label's target, a reference's remaining bytes or
+// a direct-index table entry (at most 255 bytes after its first) read there.
+inline constexpr uint32_t kNetworkPad = 256;
+
 // Big-endian readers over bytes.
 inline uint16_t Be16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] << 8 | p[1]);
@@ -170,7 +176,7 @@ struct VtmFsmRec {
   uint8_t* table_area;         // owned; file offsets [header_size, network_offset)
   uint32_t table_size;         // bytes in table_area
   uint16_t table_base;         // header_size
-  uint8_t* network;            // owned; network_size bytes
+  uint8_t* network;            // owned; network_size bytes, then kNetworkPad zero bytes
   const uint8_t* near_states;  // state_ref_width bytes per entry
   uint32_t near_count;         // usable entries (see the invariants above)
   const uint8_t* far_states;

@@ -1,6 +1,7 @@
 // Loading a transducer file into a VtmFsmRec, and freeing it. The header, the whole
 // table area and the whole network are read into memory; the file is closed before the
 // load returns, and a failure leaves nothing allocated behind.
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -18,13 +19,18 @@ struct FsmDeleter {
 };
 using OwnedFsm = std::unique_ptr<VtmFsmRec, FsmDeleter>;
 
-// Reads `count` bytes into a new buffer; false when it cannot be allocated or read.
-bool ReadArea(FsmFile& file, int64_t file_size, uint64_t end, uint32_t count, uint8_t** out) {
+// Reads `count` bytes into a new buffer followed by `pad` zero bytes; false when it
+// cannot be allocated or read.
+bool ReadArea(FsmFile& file, int64_t file_size, uint64_t end, uint32_t count, uint8_t** out,
+              uint32_t pad = 0) {
   // A file too short to hold the area cannot be read in full; this also keeps a
   // damaged size field from asking for a huge allocation.
   if (file_size >= 0 && end > static_cast<uint64_t>(file_size)) return false;
-  *out = new (std::nothrow) uint8_t[count == 0 ? 1 : count];
-  return *out != nullptr && file.ReadFully(*out, count);
+  const uint64_t bytes = uint64_t{count} + pad;
+  *out = new (std::nothrow) uint8_t[bytes == 0 ? 1 : bytes];
+  if (*out == nullptr) return false;
+  std::memset(*out + count, 0, pad);
+  return file.ReadFully(*out, count);
 }
 
 void SetSpecialCodes(VtmFsmRec* fsm) {
@@ -68,7 +74,7 @@ VtmFsmRec* LoadFsm(const char* path, int* error) {
   }
   const uint64_t network_end = static_cast<uint64_t>(h.network_offset) + h.network_size;
   if (!file.Seek(h.network_offset) ||
-      !ReadArea(file, file_size, network_end, h.network_size, &fsm->network)) {
+      !ReadArea(file, file_size, network_end, h.network_size, &fsm->network, kNetworkPad)) {
     return fail(VTM_ERR_NO_MEMORY);
   }
   if (h.char_map_count == 0) return fail(VTM_ERR_BAD_FILE);

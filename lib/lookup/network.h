@@ -6,11 +6,14 @@
 // format); label_base and above are label bytes: code in bits 7..2, final_bit (1), and
 // more_bit (2: another alternative of the same list follows this arc's subtree).
 //
-// Safety: a network comes from an untrusted file. Every read goes through At(), which
-// gives 0 (a dead end) for any location outside the network, so no reference, table
-// index or subtree skip can read outside it, and every skip terminates (past the end
-// each byte closes one pending branch). Loops that may follow references backwards are
-// bounded by the walks themselves.
+// Safety: a network comes from an untrusted file. A read at a location that may lie
+// anywhere goes through At(), which gives 0 (a dead end) for any location outside the
+// network, so no reference, table index or subtree skip can read outside it, and every
+// skip terminates (past the end each byte closes one pending branch). The loader puts
+// kNetworkPad zero bytes after the network (fsm.h), so the bytes just after a label
+// byte (a label lies inside the network) are read without a test: the label's target
+// or reference, and the rest of a reference, which At() would also give as 0 past the
+// end. Loops that may follow references backwards are bounded by the walks themselves.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +76,12 @@ class Network {
   uint8_t label_base() const { return label_base_; }
 
   VTM_INLINE uint8_t At(uint32_t loc) const { return VTM_LIKELY(loc < size_) ? bytes_[loc] : 0; }
+  // The byte at `loc`, which must lie before size() + kNetworkPad (the zero bytes after
+  // the network read as At() gives them).
+  VTM_INLINE uint8_t Padded(uint32_t loc) const { return bytes_[loc]; }
+  uint32_t size() const { return size_; }
+  // Marks the walk as having left the network (a resumed step that lies outside it).
+  void MarkLeft() const { left_ = true; }
   VTM_INLINE bool IsLabel(uint8_t b) const { return b >= label_base_; }
 
   // Bytes occupied by the reference whose first byte `b` (< label_base) is at `q`.
@@ -84,6 +93,16 @@ class Network {
     if (At(q + 4) != 0) return 6;
     return 8;
   }
+  // RefLength() for a reference inside the network (q < size()): its trailer bytes lie
+  // before size() + kNetworkPad.
+  VTM_INLINE uint32_t RefLengthInside(uint32_t q, uint8_t b) const {
+    if (b < far_base_) return 1;
+    if (b < abs_base_) return 2;
+    if (!extended_) return 3;
+    if (Padded(q + 3) != 0) return 4;
+    if (Padded(q + 4) != 0) return 6;
+    return 8;
+  }
 
   // Location that the reference at `q` (first byte `b`) points to; any location that
   // holds no label (including one outside the network) reads as a dead end later.
@@ -93,15 +112,13 @@ class Network {
       return StateEntry(near_, near_count_, b - near_base_);
     }
     if (b < abs_base_) {
-      return StateEntry(far_, far_count_, (static_cast<uint32_t>(b - far_base_) << 8) | At(q + 1));
+      return StateEntry(far_, far_count_,
+                        (static_cast<uint32_t>(b - far_base_) << 8) | Padded(q + 1));
     }
-    // An absolute reference: its three bytes read with one bounds test where they lie
-    // inside the network.
+    // An absolute reference; its byte `b` is not 0, so q lies inside the network and
+    // the two bytes after it inside the padding at worst.
     const uint32_t high = static_cast<uint32_t>(b - abs_base_) << 16;
-    if (VTM_LIKELY(uint64_t{q} + 2 < size_)) {
-      return high | (static_cast<uint32_t>(bytes_[q + 1]) << 8) | bytes_[q + 2];
-    }
-    return high | (static_cast<uint32_t>(At(q + 1)) << 8) | At(q + 2);
+    return high | (static_cast<uint32_t>(Padded(q + 1)) << 8) | Padded(q + 2);
   }
 
   // The label at `q`, following one reference; false for a dead end. A read at or past
@@ -109,31 +126,13 @@ class Network {
   // table, a byte below the near-reference base, a location past the end), marks the
   // walk as having left the network.
   VTM_INLINE bool LabelAt(uint32_t q, uint32_t* p, uint8_t* label) const {
-    uint8_t b = At(q);
-    if (VTM_LIKELY(IsLabel(b))) {
-      *p = q;
-      *label = b;
-      return true;
-    }
-    if (b == 0) {
-      if (VTM_UNLIKELY(q >= size_)) left_ = true;
-      return false;
-    }
-    q = Target(q, b);
-    if (VTM_UNLIKELY(q >= size_)) {
-      left_ = true;
-      return false;
-    }
-    b = At(q);
-    if (!IsLabel(b)) return false;
-    *p = q;
-    *label = b;
-    return true;
+    return Follow(q, At(q), p, label);
   }
 
-  // "The next label after p": the arc or target that follows the label byte at p.
+  // "The next label after p": the arc or target that follows the label byte at p, which
+  // lies inside the network (so p + 1 is at most its end, a padding byte).
   VTM_INLINE bool NextLabel(uint32_t p, uint32_t* q, uint8_t* label) const {
-    return LabelAt(p + 1, q, label);
+    return Follow(p + 1, Padded(p + 1), q, label);
   }
 
   // Location just after the subtree that hangs from the label at p (where the next
@@ -142,6 +141,25 @@ class Network {
   VTM_INLINE uint32_t SkipSubtree(uint32_t p) const {
     uint32_t q = p + 1;
     uint32_t pending = 1;
+    // Inside the network: a run of label bytes ends at its end at the latest (the
+    // padding is zeros), and a reference that starts inside it ends within the padding.
+    if (VTM_LIKELY(p < size_)) {
+      for (;;) {
+        const uint8_t b = Padded(q);
+        if (IsLabel(b)) {
+          ++q;
+          pending += (b >> 1) & 1;
+          continue;
+        }
+        if (VTM_UNLIKELY(q >= size_)) break;
+        q += RefLengthInside(q, b);
+        if (--pending == 0) {
+          work_ += q - p;
+          return q;
+        }
+      }
+    }
+    // Past the end (a damaged network): each byte read as 0.
     for (;;) {
       const uint8_t b = At(q);
       if (IsLabel(b)) {
@@ -165,6 +183,29 @@ class Network {
   static constexpr uint32_t kNowhere = 0xFFFFFFFFu;
 
  private:
+  // The label at q, whose byte is b (At(q)), following one reference.
+  VTM_INLINE bool Follow(uint32_t q, uint8_t b, uint32_t* p, uint8_t* label) const {
+    if (VTM_LIKELY(IsLabel(b))) {
+      *p = q;
+      *label = b;
+      return true;
+    }
+    if (b == 0) {
+      if (VTM_UNLIKELY(q >= size_)) left_ = true;
+      return false;
+    }
+    q = Target(q, b);
+    if (VTM_UNLIKELY(q >= size_)) {
+      left_ = true;
+      return false;
+    }
+    b = bytes_[q];
+    if (!IsLabel(b)) return false;
+    *p = q;
+    *label = b;
+    return true;
+  }
+
   VTM_INLINE uint32_t StateEntry(const uint8_t* table, uint32_t count, uint32_t index) const {
     if (index >= count) return kNowhere;
     const uint8_t* e = table + static_cast<std::size_t>(index) * ref_width_;

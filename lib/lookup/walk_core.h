@@ -233,6 +233,16 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
     exception_label = e.aux_label;
     top = a.expand->top;
     step = Step::kAfterAccept;
+    // A step and a stack saved on another transducer may lie outside this network (the
+    // bytes after a label are read untested): the walk then stops as one that left it.
+    bool inside = loc < net.size() && exception_loc < net.size();
+    for (uint32_t k = top; inside && k < stack_entries; ++k) {
+      inside = stack[k].location < net.size() && stack[k].aux_location < net.size();
+    }
+    if (VTM_UNLIKELY(!inside)) {
+      net.MarkLeft();
+      step = Step::kFinish;
+    }
   } else if (!net.LabelAt(subnet.start_state, &loc, &label)) {
     step = Step::kFinish;
   }

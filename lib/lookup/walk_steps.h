@@ -27,7 +27,7 @@ VTM_INLINE bool TableEntry(const Network& net, uint8_t s, uint32_t table_at, uin
     offset = net.At(u - 1 - offset / kCodeStep);
     if (offset == 0) return false;
   }
-  const uint8_t found = net.At(u + offset);
+  const uint8_t found = net.Padded(u + offset);  // offset < 256: within the padding
   if ((found & kCodeMask) != s || !net.IsLabel(found)) return false;
   *p = u + offset;
   *label = found;

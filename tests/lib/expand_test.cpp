@@ -1,7 +1,8 @@
 // Partial-word expansion over hand-built networks: prefixes, skip counts and length
 // limits against a word-list reference, paging through the continuation, every failure
 // of the call with whether it leaves a continuation, duplicate paths, tables, flag
-// diacritics, and a cyclic language bounded by the maximum length.
+// diacritics, a cyclic language bounded by the maximum length, and a continuation on
+// another transducer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -282,6 +283,38 @@ TEST(Expand, CyclicLanguageIsBoundedByTheMaximumLength) {
   call.max_length = 2147483647;
   call.coded_output = 8;
   EXPECT_EQ(ExpandOnce(fsm.get(), "", call, call.max_length), VTM_ERR_CODED_OUTPUT_TOO_SMALL);
+}
+
+TEST(Expand, ContinuationOnAnotherTransducerStaysInsideItsNetwork) {
+  // A step suspended deep in a large network, continued on a network of a few bytes:
+  // the saved location and the stack's locations lie far past its end. The walk must
+  // read nothing outside it (the address sanitizer build checks) and reports the
+  // transducer as damaged, since the walk left its network.
+  Strings words;
+  for (char a : std::string("abcde"))
+    for (char b : std::string("abcde"))
+      for (char c : std::string("abcde"))
+        for (char d : std::string("abcde")) words.push_back(std::string{a, b, c, d, 'q'});
+  FsmPtr large = BuildNet(TrieNetwork(InWalkOrder(words)));
+  FsmPtr small = BuildNet(TrieNetwork({"q"}));
+  ASSERT_GT(large->header.network_size, small->header.network_size + 2 * kNetworkPad);
+  int continued = 0;
+  for (int pages = 1; pages <= 300; pages += 99) {
+    VtmLookupBuffer buffer = vtmMakeLookupBuffer(64, 64, 64, 0, 0, 0);
+    char out[4096];
+    int rc = vtmExpandByteStringPartialWord("", out, 16, buffer, 0, 0, 9, 0, 0, large.get());
+    for (int k = 1; k < pages && rc == VTM_ERR_MORE_RESULTS; ++k) {
+      rc = vtmExpandByteStringPartialWord(nullptr, out, 16, buffer, 0, 0, 9, 1, 0, large.get());
+    }
+    ASSERT_EQ(rc, VTM_ERR_MORE_RESULTS) << pages;
+    EXPECT_EQ(vtmExpandByteStringPartialWord(nullptr, out, sizeof out, buffer, 0, 0, 9, 1, 0,
+                                             small.get()),
+              VTM_ERR_BAD_FILE)
+        << pages;
+    ++continued;
+    vtmFreeLookupBuffer(buffer);
+  }
+  EXPECT_EQ(continued, 4);
 }
 
 }  // namespace
