@@ -182,7 +182,6 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
     if (VTM_UNLIKELY(out_pos + 1 >= work_size)) return SpentSteps(a, net.work(), kWorkFull);
     work[out_pos++] = c;
     if constexpr (kExpand) length += c != esc;
-    guard.Reset();
     return 0;
   };
   // The path is accepted: its result is handed on by output mode. Returns 0 to go on,
@@ -253,7 +252,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
     switch (step) {
       case Step::kArrive:
         if (VTM_UNLIKELY(net.Spend(step_limit))) return VTM_ERR_WALK_LIMIT;
-        if (VTM_UNLIKELY(guard.Cycle(loc, flag_state))) {
+        if (VTM_UNLIKELY(guard.Cycle(loc, flag_state, in_pos, out_pos))) {
           step = Step::kBacktrack;
           continue;
         }
@@ -273,15 +272,20 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         [[fallthrough]];
 
       case Step::kAfterAccept:
-        step = next(loc, &loc, &label) ? kArcStep : Step::kBacktrack;
-        continue;
-
-      case Step::kDispatch:  // lookup and class walks: a first-side arc
-        code = label & kCodeMask;
-        if (VTM_LIKELY(code >= first_char)) {
-          step = Step::kSeek;
+        if (!next(loc, &loc, &label)) {
+          step = Step::kBacktrack;
           continue;
         }
+        if constexpr (kArcStep != Step::kDispatch) {
+          step = kArcStep;
+          continue;
+        }
+        [[fallthrough]];
+
+      case Step::kDispatch:  // lookup and class walks: a first-side arc
+      dispatch:
+        code = label & kCodeMask;
+        if (VTM_LIKELY(code >= first_char)) goto seek;
         // A special: it consumes no input.
         if (label & kMoreBit) {
           if (int r = push(kInputEpsilon, loc, label, in_pos, out_pos)) return r;
@@ -306,6 +310,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         continue;
 
       case Step::kSeek: {  // the input code at in_pos is sought in the arc list
+      seek:
         const uint8_t sought = in[in_pos];
         if (sought == 0) {
           if (kClass || (kLookup && partial)) return VTM_ERR_INCOMPLETE_INPUT;
@@ -317,7 +322,6 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
           continue;
         }
         ++in_pos;
-        guard.Reset();
         if constexpr (kClass) {
           if (sought == tagsep) {
             if (int r = EnumerateClasses(net, table_code, loc, a.classes, a.classes_capacity,
@@ -346,8 +350,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         if ((next_label & kCodeMask) != nid_code) {  // an identity pair
           loc = next_loc;
           label = next_label;
-          step = Step::kDispatch;
-          continue;
+          goto dispatch;
         }
         if (!(next_label & kMoreBit)) {
           --out_pos;  // the pair is A:B: the symbol just written gives way to B

@@ -63,33 +63,40 @@ VTM_INLINE bool SeekSymbol(const Network& net, uint8_t s, uint8_t table_code, ui
   return sorted && TableEntry(net, s, table_at, code_flags, p, label);
 }
 
-// Detects a walk that goes round a cycle forever without pushing, popping, consuming
-// input or writing (for instance a final state whose only arc is a flag-diacritic loop).
-// Such a stretch is deterministic, so a repeated (location, flag state) means a cycle;
-// Brent's method finds it in a bounded number of steps without any memory. The walk then
-// treats the repeated state as a dead end: every accept on the cycle has been met.
+// Detects a walk that goes round a cycle forever without pushing or popping an entry,
+// consuming input or writing (for instance a final state whose only arc is a
+// flag-diacritic loop). The guard watches arrivals once 64 of them have passed without
+// a push or a pop (Reset). Between two such arrivals the input index only grows, and the
+// work index only grows unless input was consumed (a non-identity pair takes its symbol
+// back after matching it), so an arrival that repeats location, flag state, input and
+// work index ends a stretch that consumed and wrote nothing; such a stretch is
+// deterministic, so the repeat means a cycle. Brent's method finds it in a bounded number
+// of steps without any memory. The walk then treats the repeated state as a dead end:
+// every accept on the cycle has been met.
 class SilentGuard {
  public:
   VTM_INLINE void Reset() { run_ = 0; }
-  VTM_INLINE bool Cycle(uint32_t p, uint32_t flags) {
+  VTM_INLINE bool Cycle(uint32_t p, uint32_t flags, uint32_t in_pos, uint32_t out_pos) {
     if (VTM_LIKELY(++run_ < kWatchAfter)) return false;
-    return Watch(p, flags);
+    return Watch(Key{p, flags, in_pos, out_pos});
   }
 
  private:
+  struct Key {
+    uint32_t p, flags, in_pos, out_pos;
+    bool operator==(const Key&) const = default;
+  };
   static constexpr uint32_t kWatchAfter = 64;
-  bool Watch(uint32_t p, uint32_t flags) {
+  bool Watch(const Key& key) {
     if (run_ == kWatchAfter) {
       power_ = 1;
       lam_ = 0;
-      saved_p_ = p;
-      saved_flags_ = flags;
+      saved_ = key;
       return false;
     }
-    if (p == saved_p_ && flags == saved_flags_) return true;
+    if (key == saved_) return true;
     if (++lam_ == power_) {
-      saved_p_ = p;
-      saved_flags_ = flags;
+      saved_ = key;
       power_ <<= 1;
       lam_ = 0;
     }
@@ -99,8 +106,7 @@ class SilentGuard {
   uint32_t run_ = 0;
   uint32_t lam_ = 0;
   uint32_t power_ = 1;
-  uint32_t saved_p_ = 0;
-  uint32_t saved_flags_ = 0;
+  Key saved_{};
 };
 
 }  // namespace vtm
