@@ -202,6 +202,9 @@ struct VtmFsmRec {
                              // point into it)
   uint32_t tag_count;        // TAGMODE entries (keys) in table order
   vtm::CodingCache* coding;  // owned; built at load (never nullptr in a loaded transducer)
+  // The function table in table_area (its count byte, then that many subnet indexes,
+  // each checked), or nullptr when the file has none.
+  const uint8_t* function_table;
 };
 
 namespace vtm {
@@ -211,7 +214,11 @@ namespace vtm {
 const uint8_t* TableItem(const VtmFsmRec* fsm, uint32_t table_offset, uint32_t bytes);
 
 // Sub-network index serving function f, or kNoSubnet.
-int FsmFunctionSubnet(const VtmFsmRec* fsm, int f);
+inline int FsmFunctionSubnet(const VtmFsmRec* fsm, int f) {
+  const uint8_t* table = fsm->function_table;  // checked at load
+  if (table == nullptr || f < 1 || f > table[0]) return kNoSubnet;
+  return table[f];
+}
 // First named table in directory order whose name symbol matches `name`.
 bool FsmFindNamedTable(const VtmFsmRec* fsm, const char* name, NamedTable* out);
 // Value of the first "*DIACRITICS*" key matching `name`, 0 when absent.

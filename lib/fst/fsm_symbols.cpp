@@ -62,13 +62,6 @@ uint16_t FsmSpecialCode(const VtmFsmRec* fsm, const char* name) {
   return 0;
 }
 
-int FsmFunctionSubnet(const VtmFsmRec* fsm, int f) {
-  uint16_t offset = fsm->header.function_table_offset;
-  const uint8_t* table = offset == 0 ? nullptr : TableItem(fsm, offset, 1);
-  if (table == nullptr || f < 1 || f > table[0]) return kNoSubnet;
-  return table[f];
-}
-
 uint32_t FsmCapabilities(const VtmFsmRec* fsm) {
   auto has = [fsm](int f) { return FsmFunctionSubnet(fsm, f) != kNoSubnet; };
   uint32_t word = 0;

@@ -107,7 +107,9 @@ int ResolveSubnets(VtmFsmRec* fsm) {
 }
 
 // Function table: a count byte N and N subnet indexes (255: function not offered).
-bool CheckFunctionTable(const VtmFsmRec* fsm) {
+// Checked and resolved into fsm->function_table.
+bool ResolveFunctionTable(VtmFsmRec* fsm) {
+  fsm->function_table = nullptr;
   uint16_t offset = fsm->header.function_table_offset;
   if (offset == 0) return true;
   const uint8_t* table = TableItem(fsm, offset, 1);
@@ -115,6 +117,7 @@ bool CheckFunctionTable(const VtmFsmRec* fsm) {
   for (int f = 1; f <= table[0]; ++f) {
     if (table[f] != kNoSubnet && table[f] >= fsm->header.subnet_count) return false;
   }
+  fsm->function_table = table;
   return true;
 }
 
@@ -196,7 +199,7 @@ int ResolveTables(VtmFsmRec* fsm) {
     return VTM_ERR_BAD_FILE;
   }
   if (int rc = ResolveSubnets(fsm)) return rc;
-  if (!CheckFunctionTable(fsm)) return VTM_ERR_BAD_FILE;
+  if (!ResolveFunctionTable(fsm)) return VTM_ERR_BAD_FILE;
   return ResolveNamedTables(fsm);
 }
 
