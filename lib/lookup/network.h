@@ -85,22 +85,13 @@ class Network {
   VTM_INLINE bool IsLabel(uint8_t b) const { return b >= label_base_; }
 
   // Bytes occupied by the reference whose first byte `b` (< label_base) is at `q`.
-  VTM_INLINE uint32_t RefLength(uint32_t q, uint8_t b) const {
+  // `inside`: q < size(), so the trailer's bytes lie before size() + kNetworkPad.
+  VTM_INLINE uint32_t RefLength(uint32_t q, uint8_t b, bool inside = false) const {
     if (b < far_base_) return 1;
     if (b < abs_base_) return 2;
     if (!extended_) return 3;
-    if (At(q + 3) != 0) return 4;
-    if (At(q + 4) != 0) return 6;
-    return 8;
-  }
-  // RefLength() for a reference inside the network (q < size()): its trailer bytes lie
-  // before size() + kNetworkPad.
-  VTM_INLINE uint32_t RefLengthInside(uint32_t q, uint8_t b) const {
-    if (b < far_base_) return 1;
-    if (b < abs_base_) return 2;
-    if (!extended_) return 3;
-    if (Padded(q + 3) != 0) return 4;
-    if (Padded(q + 4) != 0) return 6;
+    if ((inside ? Padded(q + 3) : At(q + 3)) != 0) return 4;
+    if ((inside ? Padded(q + 4) : At(q + 4)) != 0) return 6;
     return 8;
   }
 
@@ -152,7 +143,7 @@ class Network {
           continue;
         }
         if (VTM_UNLIKELY(q >= size_)) break;
-        q += RefLengthInside(q, b);
+        q += RefLength(q, b, true);
         if (--pending == 0) {
           work_ += q - p;
           return q;
