@@ -1,6 +1,7 @@
 // Loading a transducer file into a VtmFsmRec, and freeing it. The header, the whole
 // table area and the whole network are read into memory; the file is closed before the
 // load returns, and a failure leaves nothing allocated behind.
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,7 +28,8 @@ bool ReadArea(FsmFile& file, int64_t file_size, uint64_t end, uint32_t count, ui
   // damaged size field from asking for a huge allocation.
   if (file_size >= 0 && end > static_cast<uint64_t>(file_size)) return false;
   const uint64_t bytes = uint64_t{count} + pad;
-  *out = new (std::nothrow) uint8_t[bytes == 0 ? 1 : bytes];
+  if (bytes > SIZE_MAX) return false;  // a 32-bit build cannot hold it
+  *out = new (std::nothrow) uint8_t[bytes == 0 ? 1 : static_cast<std::size_t>(bytes)];
   if (*out == nullptr) return false;
   std::memset(*out + count, 0, pad);
   return file.ReadFully(*out, count);
