@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "records.h"
 #include "text.h"
 #include "transducer.h"
 
@@ -38,14 +39,6 @@ struct Chunked {
   std::vector<std::string> messages;  // from the token stream
   std::size_t tokens = 0;
 };
-
-template <typename T>
-pyb::object Cached(std::unordered_map<std::string, pyb::object>* cache, std::string_view key,
-                   T make) {
-  auto [it, added] = cache->try_emplace(std::string(key));
-  if (added) it->second = make();
-  return it->second;
-}
 
 }  // namespace
 
@@ -178,9 +171,14 @@ pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) 
   pyb::module_ types = pyb::module_::import("vtmrt._types");
   pyb::object sentence_type = types.attr("ChunkedSentence");
   pyb::object group_type = types.attr("Group");
+  const pyb::str tokens_slot("tokens"), groups_slot("groups"), json_slot("_json"),
+      error_slot("error");
+  // From here on only C calls (see CollectorPause): no Python code runs.
+  CollectorPause pause;
   std::vector<pyb::object> labels;
   for (const std::string& l : got.labels) labels.push_back(FromCodePage(l));
-  std::unordered_map<std::string, pyb::object> tags;
+  // One str per distinct tag; the keys view got.tags, which outlives the map.
+  std::unordered_map<std::string_view, pyb::object> tags;
   const std::size_t n = got.token_ends.size();
   pyb::list result(n);
   const char* word = got.words.data();
@@ -190,11 +188,10 @@ pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) 
     pyb::list tokens(got.token_ends[k] - token);
     for (std::size_t i = 0; token < got.token_ends[k]; ++token, ++i) {
       const std::size_t wn = std::strlen(word), tn = std::strlen(tag);
+      auto [it, added] = tags.try_emplace(std::string_view(tag, tn));
+      if (added) it->second = FromCodePage({tag, tn});
       PyObject* w = PyUnicode_DecodeUTF8(word, static_cast<Py_ssize_t>(wn), "replace");
-      if (w == nullptr) throw pyb::error_already_set();
-      pyb::object t = Cached(&tags, {tag, tn}, [&] { return FromCodePage({tag, tn}); });
-      PyList_SET_ITEM(tokens.ptr(), i,
-                      pyb::make_tuple(pyb::reinterpret_steal<pyb::object>(w), t).release().ptr());
+      PyList_SET_ITEM(tokens.ptr(), i, NewPair(w, it->second.inc_ref().ptr()));
       word += wn + 1;
       tag += tn + 1;
     }
@@ -202,17 +199,23 @@ pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) 
     for (std::size_t i = 0; group < got.group_ends[k]; ++group, ++i) {
       const ChunkedGroup& g = got.groups[group];
       PyList_SET_ITEM(groups.ptr(), i,
-                      group_type(labels[g.label], g.first, g.count).release().ptr());
+                      NewTupleOf(group_type, {labels[g.label].inc_ref().ptr(),
+                                              PyLong_FromLong(g.first), PyLong_FromLong(g.count)})
+                          .release()
+                          .ptr());
     }
     pyb::bytes json(got.json.data() + json_from, got.json_ends[k] - json_from);
     json_from = got.json_ends[k];
     const std::string& error = got.errors[k];
-    PyList_SET_ITEM(
-        result.ptr(), k,
-        sentence_type(tokens, groups, json,
-                      error.empty() ? pyb::object(pyb::none()) : pyb::object(pyb::str(error)))
-            .release()
-            .ptr());
+    pyb::object error_object =
+        error.empty() ? pyb::object(pyb::none()) : pyb::object(pyb::str(error));
+    PyList_SET_ITEM(result.ptr(), k,
+                    NewSlotted(sentence_type, {{tokens_slot, tokens.ptr()},
+                                               {groups_slot, groups.ptr()},
+                                               {json_slot, json.ptr()},
+                                               {error_slot, error_object.ptr()}})
+                        .release()
+                        .ptr());
   }
   return result;
 }

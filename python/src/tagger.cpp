@@ -4,9 +4,12 @@
 #include "tagger.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "errors.h"
+#include "records.h"
 #include "text.h"
 #include "transducer.h"
 
@@ -78,14 +81,22 @@ bool TagAll(Tagger& owner, Pool<cli::TaggingSession>& pool, std::vector<Sentence
   return true;
 }
 
-pyb::list Pairs(const Sentence& s, const std::string& what) {
+void CheckTagged(const Sentence& s, const std::string& what) {
   if (s.code != 0) Raise(s.code, what + ": " + s.error);
+}
+
+// The (word, tag) pairs of a tagged sentence, one str per distinct tag (in *tags, whose
+// keys view the sentences' tags). Runs no Python code.
+using TagStrs = std::unordered_map<std::string_view, pyb::object>;
+pyb::list Pairs(const Sentence& s, TagStrs* tags) {
   pyb::list pairs(s.words.size());
   const char* tag = s.tags.data();
   for (std::size_t k = 0; k < s.words.size(); ++k) {
     const std::size_t n = std::strlen(tag);
+    auto [it, added] = tags->try_emplace(std::string_view(tag, n));
+    if (added) it->second = FromCodePage({tag, n});
     PyList_SET_ITEM(pairs.ptr(), k,
-                    pyb::make_tuple(s.words[k], FromCodePage({tag, n})).release().ptr());
+                    NewPair(s.words[k].inc_ref().ptr(), it->second.inc_ref().ptr()));
     tag += n + 1;
   }
   return pairs;
@@ -143,7 +154,9 @@ pyb::list Tagger::Tag(pyb::handle tokens) {
   std::vector<Sentence> one(1);
   ReadSentence(tokens, "tokens", &one[0]);
   if (!TagAll(*this, sessions_, &one)) Transducer::RaiseClosed("tagger");
-  return Pairs(one[0], "tokens");
+  CheckTagged(one[0], "tokens");
+  TagStrs tags;
+  return Pairs(one[0], &tags);
 }
 
 pyb::list Tagger::TagSents(pyb::handle sentences) {
@@ -158,10 +171,13 @@ pyb::list Tagger::TagSents(pyb::handle sentences) {
     ReadSentence(tokens, "sentences[" + std::to_string(all.size() - 1) + "]", &all.back());
   }
   if (!TagAll(*this, sessions_, &all)) Transducer::RaiseClosed("tagger");
+  for (std::size_t k = 0; k < all.size(); ++k)
+    CheckTagged(all[k], "sentences[" + std::to_string(k) + "]");
+  CollectorPause pause;
+  TagStrs tags;
   pyb::list result(all.size());
   for (std::size_t k = 0; k < all.size(); ++k)
-    PyList_SET_ITEM(result.ptr(), k,
-                    Pairs(all[k], "sentences[" + std::to_string(k) + "]").release().ptr());
+    PyList_SET_ITEM(result.ptr(), k, Pairs(all[k], &tags).release().ptr());
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include "entry_file.h"
 #include "errors.h"
 #include "loaded_tokenizer.h"
+#include "records.h"
 #include "text.h"
 #include "transducer.h"
 
@@ -189,21 +190,27 @@ pyb::list Tokenizer::Run(pyb::handle text, bool html, bool sentences) {
   pyb::module_ types = pyb::module_::import("vtmrt._types");
   pyb::object token = types.attr("Token");
   pyb::object token_class = types.attr("TokenClass");
+  // The class flags (enum members, made by Python code) before the collector's pause.
   std::unordered_map<uint32_t, pyb::object> classes;
+  for (const uint32_t c : got.classes) {
+    auto [it, added] = classes.try_emplace(c);
+    if (added) it->second = token_class(c);
+  }
+  CollectorPause pause;
   CodePoints points(utf8, ascii);
   const std::size_t n = got.starts.size();
   std::vector<pyb::object> tokens(n);
   std::size_t from = 0;
   for (std::size_t k = 0; k < n; ++k) {
-    auto [it, added] = classes.try_emplace(got.classes[k]);
-    if (added) it->second = token_class(got.classes[k]);
     const std::string_view piece(got.texts.data() + from, got.text_ends[k] - from);
     from = got.text_ends[k];
     pyb::str text_object(piece.data(), piece.size());
     const std::size_t start = points.At(got.starts[k]);
     const std::size_t end = points.At(got.ends[k]);
-    tokens[k] = token(text_object, start, end, it->second,
-                      got.normalized[k] ? pyb::object(text_object) : pyb::object(pyb::none()));
+    tokens[k] = NewTupleOf(
+        token, {text_object.inc_ref().ptr(), PyLong_FromSize_t(start), PyLong_FromSize_t(end),
+                classes[got.classes[k]].inc_ref().ptr(),
+                (got.normalized[k] ? pyb::handle(text_object) : pyb::none()).inc_ref().ptr()});
   }
   auto slice = [&tokens](std::size_t a, std::size_t b) {
     pyb::list list(b - a);

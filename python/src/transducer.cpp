@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "errors.h"
+#include "records.h"
 #include "text.h"
 
 namespace vtm::py {
@@ -207,6 +208,7 @@ pyb::list Transducer::AnalyzeMany(pyb::handle words) {
     Raise(counts[failed],
           "words[" + std::to_string(failed) + "] " + std::string(pyb::str(pyb::repr(shown))));
   }
+  CollectorPause pause;
   pyb::list all(n);
   for (std::size_t i = 0; i < n; ++i) {
     PyObject* list;
