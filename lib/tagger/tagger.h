@@ -143,6 +143,10 @@ void FreeClassTable(VtmClassTable* table);
 // memo of a sixteenth as many entries (at least one; 0 slots: neither).
 VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
                                  uint32_t cache_slots);
+// vtmMakeTaggerBuffer with a token cache of `cache_slots` slots: the buffer owns a title
+// dictionary of the exceptions that keep their capital.
+VtmTaggerBuffer MakeTitledTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
+                                       uint32_t cache_slots);
 
 // Viterbi decoding of the buffer's tagged positions into token_tags.
 void DecodeTags(const VtmTaggerRec& tagger, VtmTaggerBufferRec* buffer);

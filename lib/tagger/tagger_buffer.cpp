@@ -122,32 +122,41 @@ extern "C" VTMRT_API void vtm_free_tagger_buffer(VtmTaggerBuffer buffer) {
   vtm::FreeArrays(buffer);
 }
 
-extern "C" VTMRT_API VtmTaggerBuffer vtmMakeTaggerBuffer(int max_tokens, int max_chars,
-                                                         VtmTagger tagger) {
+namespace vtm {
+
+VtmTaggerBuffer MakeTitledTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger,
+                                       uint32_t cache_slots) {
   VtmClientDict dict = vtm_make_client_dict(0, 0);
-  if (!vtm::IsRealObject(dict)) {
-    return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+  if (!IsRealObject(dict)) {
+    return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
   }
-  if (tagger == nullptr || vtm::IsErrorObject(tagger)) {
+  if (tagger == nullptr || IsErrorObject(tagger)) {
     vtm_free_client_dict(dict);
     if (tagger == nullptr) {
-      return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NULL_OBJECT));
+      return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NULL_OBJECT));
     }
     return reinterpret_cast<VtmTaggerBuffer>(tagger);
   }
-  for (const char* word : vtm::kTitleExceptions) {
-    if (vtm_add_entry(word, vtm::kTitleUncap, 0, dict) != VTM_OK) {
+  for (const char* word : kTitleExceptions) {
+    if (vtm_add_entry(word, kTitleUncap, 0, dict) != VTM_OK) {
       vtm_free_client_dict(dict);
-      return static_cast<VtmTaggerBuffer>(vtm::ErrorObject(VTM_ERR_NO_MEMORY));
+      return static_cast<VtmTaggerBuffer>(ErrorObject(VTM_ERR_NO_MEMORY));
     }
   }
-  VtmTaggerBuffer buffer = vtm_make_tagger_buffer(max_tokens, max_chars, tagger);
-  if (!vtm::IsRealObject(buffer)) {
+  VtmTaggerBuffer buffer = MakeTaggerBuffer(max_tokens, max_chars, tagger, cache_slots);
+  if (!IsRealObject(buffer)) {
     vtm_free_client_dict(dict);
     return buffer;
   }
   buffer->title_dict = dict;
   return buffer;
+}
+
+}  // namespace vtm
+
+extern "C" VTMRT_API VtmTaggerBuffer vtmMakeTaggerBuffer(int max_tokens, int max_chars,
+                                                         VtmTagger tagger) {
+  return vtm::MakeTitledTaggerBuffer(max_tokens, max_chars, tagger, vtm::kTokenCacheSlots);
 }
 
 extern "C" VTMRT_API void vtmFreeTaggerBuffer(VtmTaggerBuffer buffer) {

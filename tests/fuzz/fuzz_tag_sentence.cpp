@@ -1,9 +1,10 @@
 // Fuzz target of sentence tagging: the class transducer and model named by
 // FUZZ_TAGGER_FSM and FUZZ_TAGGER_MODEL tag sentences built from the input: byte 0 the
-// flags (bit 4: a client dictionary), bytes 1 to 3 the buffer's token and character
-// limits and the output size, then tokens separated by newlines. The result must be
-// the token count or a negative code, and a success writes exactly one string per token
-// inside the output size.
+// flags (bit 4: a client dictionary; bit 5: a buffer as vtm_make_tagger_buffer makes it,
+// else as vtmMakeTaggerBuffer does, with its title dictionary; bit 6: no token cache),
+// bytes 1 to 3 the buffer's token and character limits and the output size, then tokens
+// separated by newlines. The result must be the token count or a negative code, and a
+// success writes exactly one string per token inside the output size.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "require.h"
+#include "tagger/tagger.h"
 #include "vtmrt.h"
 
 namespace {
@@ -55,8 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   tokens.push_back('\0');
-  VtmTaggerBuffer b = (data[0] & 0x20) ? vtm_make_tagger_buffer(max_tokens, max_chars, g_tagger)
-                                       : vtmMakeTaggerBuffer(max_tokens, max_chars, g_tagger);
+  // The makers' own buffers carry a token cache of a megabyte, which would cost more to
+  // allocate and clear than the tagging it serves here; a small cache (which also evicts
+  // often) or none goes through the same code.
+  const uint32_t slots = (data[0] & 0x40) ? 0 : 64;
+  VtmTaggerBuffer b = (data[0] & 0x20)
+                          ? vtm::MakeTaggerBuffer(max_tokens, max_chars, g_tagger, slots)
+                          : vtm::MakeTitledTaggerBuffer(max_tokens, max_chars, g_tagger, slots);
   if (vtm_object_error_code(b) != 0) return 0;
   std::vector<char> out(static_cast<std::size_t>(out_size) + 1, '\x7F');
   const int r =
