@@ -8,7 +8,10 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "chunk_build.h"
 #include "cp1252.h"
@@ -33,6 +36,7 @@ struct BuildArgs {
   bool verbose = false;
   int label_base = 0;
   int table_arcs = 12;
+  std::vector<std::string> code_samples;        // texts whose character frequencies order the codes
   std::string chunk_grammar, chunk_subgrammar;  // functions 62, 63 from grammars
   std::vector<std::string> tag_files;           // their tag alphabet: the union of these lists
 };
@@ -52,6 +56,17 @@ bool ReadText(const std::string& path, std::string* text, std::string* error) {
   std::ostringstream s;
   s << in.rdbuf();
   *text = s.str();
+  return true;
+}
+
+// Appends the cp1252 bytes of a UTF-8 sample text; characters that cp1252 lacks are
+// left out (a sample only ranks characters). False for text that is not UTF-8.
+bool AppendSample(const std::string& utf8, std::string* sample) {
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::optional<char32_t> cp = compiler::DecodeUtf8(utf8, &pos);
+    if (!cp) return false;
+    if (const std::optional<unsigned char> b = compiler::ToCp1252(*cp)) sample->push_back(char(*b));
+  }
   return true;
 }
 
@@ -152,6 +167,12 @@ int RunBuild(const BuildArgs& args) {
   if (options.copyright.size() > 255)
     return usage("--copyright is longer than 255 bytes (line breaks count two)");
   options.version = args.version_text;
+  for (const std::string& path : args.code_samples) {
+    std::string text;
+    if (!ReadText(path, &text, &error)) return fail(error);
+    if (!AppendSample(text, &options.code_sample))
+      return fail(path + ": the code sample is not UTF-8 text");
+  }
   if (!args.quiet) {
     options.progress = [&](const std::string& step) {
       if (elapsed() >= 1.0)
@@ -282,6 +303,10 @@ void AddBuildCommand(CLI::App& app, int* status) {
   cmd->add_option("--table-arcs", args->table_arcs,
                   "States with at least this many symbol arcs get a direct-index table")
       ->check(CLI::Range(2, 1000));
+  cmd->add_option("--code-sample", args->code_samples,
+                  "Text (UTF-8) whose character frequencies order the label codes, so that "
+                  "its frequent characters need no escape codes (default: their frequency "
+                  "on the arcs); may be repeated");
   cmd->add_flag("-q,--quiet", args->quiet, "No progress messages");
   cmd->add_flag("-v,--verbose", args->verbose, "Print statistics of the built file");
   cmd->callback([args, status] {

@@ -45,6 +45,20 @@ SymbolCounts CountSymbols(const Alphabet& alphabet, const std::vector<const SymG
   return counts;
 }
 
+void WeightBySample(const std::string& sample, SymbolCounts* counts) {
+  if (sample.empty()) return;
+  std::vector<uint64_t> seen(256, 0);
+  for (unsigned char c : sample) ++seen[c];
+  // Sample counts in the high half, graph counts (capped) in the low half: every
+  // character of the sample ranks above every character without one.
+  constexpr uint64_t kLow = 0xFFFFFFFFu;
+  for (int b = 0; b < 256; ++b) {
+    uint64_t& n = counts->chars[b];
+    if (n == 0) continue;
+    n = std::min<uint64_t>(seen[b], kLow) << 32 | std::min(n, kLow);
+  }
+}
+
 bool AssignCodes(uint8_t label_base, const Alphabet& alphabet, const SymbolCounts& counts,
                  CodeAssignment* out, std::string* error) {
   CodeAssignment a;

@@ -50,6 +50,15 @@ struct SymbolCounts {
 };
 SymbolCounts CountSymbols(const Alphabet& alphabet, const std::vector<const SymGraph*>& graphs);
 
+// Puts the characters of a sample text (cp1252 bytes) first, by their frequency in it;
+// characters the sample lacks follow by their counts in the graphs. Only characters of
+// the alphabet (a non-zero count) are weighted. Arc counts say how often a walk may meet
+// a symbol in a transducer made of words, but not in one that reads every character the
+// same way (a tokenizer) or writes symbols that no input arc carries (an inserted
+// space): there a sample of the text it will read gives each path's frequent symbols
+// the codes without escapes.
+void WeightBySample(const std::string& sample, SymbolCounts* counts);
+
 // Assigns codes with the given label base (a multiple of 4). Fails when the code space
 // cannot hold the specials and controls, or a flag operand would not be a label byte.
 bool AssignCodes(uint8_t label_base, const Alphabet& alphabet, const SymbolCounts& counts,

@@ -149,6 +149,7 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   std::vector<const SymGraph*> graph_ptrs;
   for (const GraphSlot& g : graphs) graph_ptrs.push_back(&g.graph);
   SymbolCounts counts = CountSymbols(alphabet, graph_ptrs);
+  WeightBySample(options.code_sample, &counts);
   // The generation layout writes its first sides as non-identity pairs x:epsilon.
   for (const GraphSlot& g : graphs) counts.any_nonid = counts.any_nonid || g.inverse_layout;
 

@@ -30,6 +30,9 @@ struct BuildOptions {
   std::string version;    // version text, e.g. "1.0"
   bool drop_unmappable = false;
   int label_base = 0;  // 0: try several and keep the smallest file
+  // Text (cp1252 bytes) whose character frequencies order the label codes; empty: the
+  // frequencies on the transducers' arcs (code_assignment.h, WeightBySample).
+  std::string code_sample;
   EncoderOptions encoder;
   std::function<void(const std::string&)> progress;  // may be empty
 };

@@ -26,6 +26,7 @@ FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
   build.label_base = options.label_base;
   build.encoder.table_min_symbols = options.table_min_symbols;
   build.encoder.table_min_inputs = options.table_min_inputs;
+  build.code_sample = options.code_sample;
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(build, &spec, &report, &error)) {
