@@ -17,6 +17,7 @@ endif()
 if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
   set(sources ${VTM_TOKENIZER_DIR}/tokenizer-chars.foma ${VTM_TOKENIZER_DIR}/tokenizer-tokens.foma
     ${VTM_TOKENIZER_DIR}/html-entities.foma)
+  set(samples ${PROJECT_SOURCE_DIR}/data/sample-en.txt ${PROJECT_SOURCE_DIR}/data/sample-en.html)
   set(outputs)
   foreach(name en-brown en-ptb)
     set(att ${PROJECT_BINARY_DIR}/english/${name}.att)
@@ -27,10 +28,14 @@ if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
       COMMAND ${VTM_FOMA} -q -e "source ${name}.foma" -e "write att ${att}" -s
       # Every byte 0x21-0xFF is in the alphabet (the five that code page 1252 leaves
       # undefined named by their C1 controls), so no arc may be dropped.
+      # The tokenizer walks every byte of a chunk and writes the spaces it inserts:
+      # codes ranked by an English sample keep letters, common marks and the space free
+      # of escape codes, and tables from four arcs on spare the walk long arc scans.
       COMMAND $<TARGET_FILE:vtm> build -q --date 2026-01-01
-              --copyright "English tokenizer (${name})" --tokenizing ${att} -o ${out}
+              --copyright "English tokenizer (${name})" --code-sample ${samples}
+              --table-arcs 4 --tokenizing ${att} -o ${out}
       WORKING_DIRECTORY ${VTM_TOKENIZER_DIR}
-      DEPENDS vtm ${VTM_TOKENIZER_DIR}/${name}.foma ${sources}
+      DEPENDS vtm ${VTM_TOKENIZER_DIR}/${name}.foma ${sources} ${samples}
       COMMENT "Compiling the ${name} tokenizer transducer"
       VERBATIM)
     list(APPEND outputs ${out})
