@@ -35,6 +35,14 @@ run_status "build" 0 "$vtm" build -o cat.vtm --analysis cat.att --expansion cat.
 contains "$work/err.txt" "function 12" "verbose statistics"
 run_status "build from stdin" 0 bash -c "\"$vtm\" build -q -o cat2.vtm --function 12=- --date 1577923200 --language 9 --copyright '(c) me' --version-text 3.1 --expansion cat.att < cat.att"
 cmp -s cat.vtm cat2.vtm || fail "stdin build differs from file build"
+printf 'tact\n' > sample.txt
+printf 'ca\xfft\n' > bad-sample.txt
+run_status "build with a code sample" 0 "$vtm" build -q -o cat3.vtm --analysis cat.att \
+  --code-sample sample.txt --code-sample sample.txt
+printf 'cat\n' | "$vtm" lookup -t cat3.vtm > sample-lookup.txt
+contains sample-lookup.txt "cat[n]" "lookup with sample-ranked codes"
+run_status "code sample not UTF-8" 1 "$vtm" build -q -o x.vtm --analysis cat.att --code-sample bad-sample.txt
+contains "$work/err.txt" "bad-sample.txt: the code sample is not UTF-8 text" "code sample message"
 run_status "info" 0 "$vtm" info cat.vtm
 for line in "copyright: (c) me" "version: 3.1" "creation date: 1577923200" "language: 9" \
             "capabilities: 0x089" "functions: 1->0 12->1" "tags: 1" "characters: 3"; do
