@@ -36,6 +36,7 @@ struct BuildArgs {
   bool verbose = false;
   int label_base = 0;
   int table_arcs = 12;
+  bool read_ahead = false;
   std::vector<std::string> code_samples;        // texts whose character frequencies order the codes
   std::string chunk_grammar, chunk_subgrammar;  // functions 62, 63 from grammars
   std::vector<std::string> tag_files;           // their tag alphabet: the union of these lists
@@ -150,6 +151,7 @@ int RunBuild(const BuildArgs& args) {
   options.drop_unmappable = args.drop_unmappable;
   options.label_base = args.label_base;
   options.encoder.table_min_symbols = args.table_arcs;
+  options.read_ahead_insertions = args.read_ahead;
   std::string error;
   if (!ParseDate(args.date, &options.creation_date, &error)) return usage(error);
   if (!ValidVersion(args.version_text))
@@ -229,6 +231,8 @@ int RunBuild(const BuildArgs& args) {
                  args.output.c_str(), file_size, report.network_bytes, report.label_base,
                  report.code_states, report.code_arcs, report.tables, report.near_states,
                  report.far_states, report.chars, report.tags, report.escaped_symbols);
+    if (args.read_ahead)
+      std::fprintf(stderr, "vtm build:   %zu insertions read ahead\n", report.insertions_moved);
     for (const auto& fr : report.functions)
       std::fprintf(stderr, "vtm build:   function %d: subnet %d, %zu states, %zu arcs\n",
                    fr.function, fr.subnet, fr.states, fr.arcs);
@@ -307,6 +311,12 @@ void AddBuildCommand(CLI::App& app, int* status) {
                   "Text (UTF-8) whose character frequencies order the label codes, so that "
                   "its frequent characters need no escape codes (default: their frequency "
                   "on the arcs); may be repeated");
+  cmd->add_flag("--read-ahead-insertions", args->read_ahead,
+                "Move arcs that write without reading input onto the input symbols after "
+                "them, so that lookup meets an insertion (a tokenizer's space) when it reads "
+                "the next symbol instead of trying it first before every symbol; for "
+                "transducers read by lookup alone (such as tokenizers), where the first "
+                "result then stays the same if each input has one output");
   cmd->add_flag("-q,--quiet", args->quiet, "No progress messages");
   cmd->add_flag("-v,--verbose", args->verbose, "Print statistics of the built file");
   cmd->callback([args, status] {

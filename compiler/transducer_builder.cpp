@@ -7,6 +7,7 @@
 #include "code_assignment.h"
 #include "code_net.h"
 #include "inverse_layout.h"
+#include "read_ahead.h"
 #include "sym_graph.h"
 
 namespace vtm::compiler {
@@ -145,6 +146,8 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
       *error = g.input->name + ": " + message;
       return false;
     }
+    if (options.read_ahead_insertions && !g.inverse_used && !g.project && !g.inverse_layout)
+      report->insertions_moved += ReadAheadInsertions(&g.graph);
   }
   std::vector<const SymGraph*> graph_ptrs;
   for (const GraphSlot& g : graphs) graph_ptrs.push_back(&g.graph);

@@ -33,6 +33,9 @@ struct BuildOptions {
   // Text (cp1252 bytes) whose character frequencies order the label codes; empty: the
   // frequencies on the transducers' arcs (code_assignment.h, WeightBySample).
   std::string code_sample;
+  // Insertions (arcs that write without reading) moved onto the input symbols after
+  // them, in subnets read by the lookup walk alone (read_ahead.h).
+  bool read_ahead_insertions = false;
   EncoderOptions encoder;
   std::function<void(const std::string&)> progress;  // may be empty
 };
@@ -49,6 +52,7 @@ struct BuildReport {
   std::size_t network_bytes = 0, code_states = 0, code_arcs = 0, tables = 0;
   std::size_t near_states = 0, far_states = 0;
   std::size_t chars = 0, tags = 0, escaped_symbols = 0;
+  std::size_t insertions_moved = 0;  // by read_ahead_insertions
   std::vector<FunctionReport> functions;
 };
 

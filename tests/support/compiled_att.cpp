@@ -27,6 +27,7 @@ FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
   build.encoder.table_min_symbols = options.table_min_symbols;
   build.encoder.table_min_inputs = options.table_min_inputs;
   build.code_sample = options.code_sample;
+  build.read_ahead_insertions = options.read_ahead_insertions;
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(build, &spec, &report, &error)) {

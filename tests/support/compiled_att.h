@@ -17,8 +17,9 @@ struct CompileAttOptions {
   int table_min_symbols = 12;        // states with this many symbol arcs get a table
   // The text serves generation (function 23, laid out for the inverse walk) as well.
   bool generation = false;
-  int table_min_inputs = 6;      // generation: states reading this many codes get a table
-  std::string code_sample = "";  // cp1252 text ranking the character codes; empty: arc counts
+  int table_min_inputs = 6;            // generation: states reading this many codes get a table
+  std::string code_sample = "";        // cp1252 text ranking the character codes; empty: arc counts
+  bool read_ahead_insertions = false;  // the compiler's read-ahead pass for insertions
 };
 
 // Compiles `att` into the temporary file `file_name` and loads it. When the text cannot
