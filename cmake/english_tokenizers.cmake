@@ -30,10 +30,12 @@ if(VTM_ENGLISH_TOKENIZERS AND TARGET vtm AND VTM_FOMA)
       # undefined named by their C1 controls), so no arc may be dropped.
       # The tokenizer walks every byte of a chunk and writes the spaces it inserts:
       # codes ranked by an English sample keep letters, common marks and the space free
-      # of escape codes, and tables from four arcs on spare the walk long arc scans.
+      # of escape codes, tables from four arcs on spare the walk long arc scans, and
+      # the spaces are inserted on reading the symbol after them instead of being tried
+      # before every symbol.
       COMMAND $<TARGET_FILE:vtm> build -q --date 2026-01-01
               --copyright "English tokenizer (${name})" --code-sample ${samples}
-              --table-arcs 4 --tokenizing ${att} -o ${out}
+              --table-arcs 4 --read-ahead-insertions --tokenizing ${att} -o ${out}
       WORKING_DIRECTORY ${VTM_TOKENIZER_DIR}
       DEPENDS vtm ${VTM_TOKENIZER_DIR}/${name}.foma ${sources} ${samples}
       COMMENT "Compiling the ${name} tokenizer transducer"
