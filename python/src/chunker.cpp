@@ -26,8 +26,10 @@ struct ChunkedGroup {
   std::size_t label;  // index in Chunked::labels
 };
 
+}  // namespace
+
 // The sentences of one call, their parts one after another.
-struct Chunked {
+struct Chunker::Chunked {
   std::string words, tags;              // each ended by a NUL
   std::vector<std::size_t> token_ends;  // tokens up to each sentence's end
   std::vector<ChunkedGroup> groups;
@@ -39,8 +41,6 @@ struct Chunked {
   std::vector<std::string> messages;  // from the token stream
   std::size_t tokens = 0;
 };
-
-}  // namespace
 
 Chunker::Chunker(pyb::object tokenizer, pyb::object tagger, pyb::object grouper, bool subgroups,
                  bool sort) {
@@ -89,11 +89,12 @@ bool Chunker::closed() {
   return closed_;
 }
 
-pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) {
+void Chunker::Run(pyb::handle text, bool html, long long first_sentence, bool records,
+                  Chunked* out) {
   if (first_sentence < 0)
     Raise(VTM_ERR_INVALID_NUMBER, "first_sentence must not be negative", kArgumentError);
   const std::string_view utf8 = TokenizableText(text);
-  Chunked got;
+  Chunked& got = *out;
   const char* closed = nullptr;
   int code = 0;
   {
@@ -146,6 +147,7 @@ pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) 
         got.errors.push_back(
             chunker.get()->Sentence(line, static_cast<std::size_t>(first_sentence) + k, &got.json));
         got.json_ends.push_back(got.json.size());
+        if (!records) continue;
         const cli::TaggedSentence& s = chunker.get()->sentence();
         for (const cli::TaggedToken& t : s.tokens) {
           got.words.append(t.word).push_back('\0');
@@ -167,7 +169,17 @@ pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) 
   if (closed != nullptr) Transducer::RaiseClosed(closed);
   if (code != 0) Raise(code);
   WarnMessages(got.messages);
+}
 
+pyb::bytes Chunker::ChunkJson(pyb::handle text, bool html, long long first_sentence) {
+  Chunked got;
+  Run(text, html, first_sentence, false, &got);
+  return pyb::bytes(got.json);
+}
+
+pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) {
+  Chunked got;
+  Run(text, html, first_sentence, true, &got);
   pyb::module_ types = pyb::module_::import("vtmrt._types");
   pyb::object sentence_type = types.attr("ChunkedSentence");
   pyb::object group_type = types.attr("Group");

@@ -30,11 +30,20 @@ class Chunker {
   // The sentences of `text` as a list of vtmrt.ChunkedSentence, numbered from
   // `first_sentence` in their JSON form.
   pybind11::list Chunk(pybind11::handle text, bool html, long long first_sentence);
+  // The JSON lines of the same sentences (what their to_json() objects are written from,
+  // as `vtm chunk -f json` writes them, each ended by LF), without making any record.
+  pybind11::bytes ChunkJson(pybind11::handle text, bool html, long long first_sentence);
   // Frees the chunker's work objects and closes the parts it made. Idempotent.
   void Close();
   bool closed();
 
  private:
+  struct Chunked;
+  // Runs the chain over `text` into *out: the JSON lines and errors of its sentences and,
+  // with `records`, their words, tags and groups. Raises for a closed part, a failing
+  // tokenizer or a bad argument; gives the token stream's messages as TextWarning.
+  void Run(pybind11::handle text, bool html, long long first_sentence, bool records, Chunked* out);
+
   std::shared_mutex lock_;
   bool closed_ = false;
   std::shared_ptr<Tokenizer> tokenizer_;

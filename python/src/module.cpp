@@ -296,6 +296,17 @@ Grouper may serve several threads. close() frees it.
           "The sentences of a text, tagged and grouped into phrases, numbered from\n"
           "first_sentence in their JSON form (as `vtm chunk` numbers the sentences of its\n"
           "input).")
+      .def(
+          "chunk_json",
+          [](Chunker& c, pyb::handle text, bool html, pyb::handle first_sentence) {
+            return c.ChunkJson(text, html, Count(first_sentence, "first_sentence", 1));
+          },
+          pyb::arg("text"), pyb::arg("html") = false, pyb::kw_only(),
+          pyb::arg("first_sentence") = 1,
+          "chunk_json(text: str, html: bool = False, *, first_sentence: int = 1) -> bytes\n\n"
+          "The same sentences as chunk() as the UTF-8 JSON lines `vtm chunk -f json`\n"
+          "writes (one per sentence, each ended by LF), without making a Python object per\n"
+          "token or group: for writing the results out.")
       .def("close", &Chunker::Close,
            "close() -> None\n\nFrees the chunker and closes the parts it made itself. "
            "Idempotent.")

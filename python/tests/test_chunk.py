@@ -1,7 +1,7 @@
 """Chunker and vtmrt.chunk: every sentence's to_json() equals the object of
-`vtm chunk -f json`, its words are those of `vtm tokenize --sentences` and its tags
-those of `vtm tag`, on the samples, on running Brown text and on random texts, with
-and without subgroups; sentence numbering; threads; bad input; object life."""
+`vtm chunk -f json` and chunk_json() its lines, its words are those of
+`vtm tokenize --sentences` and its tags those of `vtm tag`, on the samples, on running
+Brown text and on random texts, with and without subgroups; sentence numbering; threads; bad input; object life."""
 
 from __future__ import annotations
 
@@ -52,9 +52,11 @@ def compare(chunker, text, html=False, *options):
     """Asserts that chunk(text) matches the commands; returns the sentences compared."""
     got = chunker.chunk(text, html)
     flags = ["--html"] if html else []
-    expected = [json.loads(line) for line in run_vtm(["chunk", "-f", "json", *flags, *options],
-                                                     text)]
+    written = run_vtm(["chunk", "-f", "json", *flags, *options], text)
+    expected = [json.loads(line) for line in written]
     assert [s.to_json() for s in got] == expected
+    # chunk_json gives the command's lines byte for byte.
+    assert chunker.chunk_json(text, html).decode("utf-8").split("\n") == written + [""]
     lines = run_vtm(["tokenize", "--sentences", *flags], text)
     assert [" ".join(w for w, _ in s.tokens) for s in got] == lines
     tags = [json.loads(line)["tags"] for line in run_vtm(["tag", "--output", "json"],
@@ -108,14 +110,18 @@ def test_long_sentence_is_cut_with_a_warning(chunker):
     with pytest.warns(vtmrt.TextWarning, match="cut"):
         got = chunker.chunk(text)
     assert [len(s.tokens) for s in got] == [100_000, 50]
+    with pytest.warns(vtmrt.TextWarning, match="cut"):
+        assert chunker.chunk_json(text).count(b"\n") == 2
 
 
 def test_bad_input(chunker):
     assert_rejects_bad_text(chunker.chunk)
     assert_rejects_bad_text(vtmrt.chunk)
     assert_rejects_bad_text(lambda text: chunker.chunk(text, True))
-    with pytest.raises(vtmrt.ArgumentError):
-        chunker.chunk("a", first_sentence=-1)
+    assert_rejects_bad_text(chunker.chunk_json)
+    for call in (chunker.chunk, chunker.chunk_json):
+        with pytest.raises(vtmrt.ArgumentError):
+            call("a", first_sentence=-1)
     with pytest.raises(TypeError):
         vtmrt.Chunker(tokenizer="en-brown.vtm")
 
@@ -128,11 +134,15 @@ def test_closed_parts_raise():
     tok.close()
     with pytest.raises(vtmrt.ClosedError, match="tokenizer"):
         c.chunk("The man left.")
+    with pytest.raises(vtmrt.ClosedError, match="tokenizer"):
+        c.chunk_json("The man left.")
     c.close()
     c.close()
     assert c.closed
     with pytest.raises(vtmrt.ClosedError):
         c.chunk("The man left.")
+    with pytest.raises(vtmrt.ClosedError):
+        c.chunk_json("The man left.")
 
 
 def test_calls_release_the_gil(texts):
