@@ -2,8 +2,6 @@
 paths, on one machine or a cluster, with JSON lines written per partition.
 
     import dask.bag as db
-from dask.base import tokenize
-from dask.highlevelgraph import HighLevelGraph
     from distributed import Client
     import vtmrt.dask
 
@@ -38,7 +36,9 @@ explicitly. Tested by python/tests/test_dask.py.
 
 from __future__ import annotations
 
+import codecs
 import collections
+import functools
 import glob
 import json
 import os
@@ -105,24 +105,28 @@ def _transducer(options: Dict[str, Any]) -> "vtmrt.Transducer":
     return _resource("transducer", options, lambda: vtmrt.Transducer(options.get("path")))
 
 
-def _in_code_page(character: str) -> bool:
-    try:
-        character.encode("cp1252")
-        return True
-    except UnicodeEncodeError:
-        return False
+def _as_spaces(error: UnicodeError) -> Tuple[str, int]:
+    if not isinstance(error, UnicodeEncodeError):
+        raise error
+    return " " * (error.end - error.start), error.end
+
+
+# Characters the code page cannot hold become spaces, a run at a time (a text of running
+# English has a few such runs).
+codecs.register_error("vtmrt.dask.space", _as_spaces)
+
+
+def _decode_text(data: bytes) -> str:
+    """Running text as `vtm chunk` reads it: UTF-8, with invalid bytes and characters
+    outside code page 1252 read as spaces."""
+    text = data.decode("utf-8", errors="replace").replace("\ufffd", " ")
+    return text.encode("cp1252", errors="vtmrt.dask.space").decode("cp1252")
 
 
 def _read_text(path: str) -> str:
-    """A file of running text as `vtm chunk` reads it: UTF-8, with invalid bytes and
-    characters outside code page 1252 read as spaces."""
+    """A file of running text as `vtm chunk` reads it (see _decode_text)."""
     with open(path, "rb") as f:
-        text = f.read().decode("utf-8", errors="replace").replace("\ufffd", " ")
-    try:
-        text.encode("cp1252")
-        return text
-    except UnicodeEncodeError:
-        return "".join(c if _in_code_page(c) else " " for c in text)
+        return _decode_text(f.read())
 
 
 def _read_lines(path: str) -> List[Tuple[str, Optional[str]]]:
@@ -149,7 +153,21 @@ def _with_file(path: str, records: List[Record]) -> List[Record]:
 
 
 def _chunk_text(text: str, chunker: "vtmrt.Chunker", html: bool) -> List[Record]:
-    return [s.to_json() for s in chunker.chunk(text, html)]
+    return [json.loads(line) for line in chunker.chunk_json(text, html).splitlines()]
+
+
+def _chunk_lines(element: str, files: bool, html: bool, options: Dict[str, Any]) -> bytes:
+    """What _chunk_element gives for `element`, as its JSON lines (UTF-8, each ended by LF)
+    made by the chunker itself: no Python object per sentence, group or token."""
+    chunker = _chunker(options)
+    if not files:
+        return chunker.chunk_json(element, html)
+    lines = chunker.chunk_json(_read_text(element), html)
+    if not lines:
+        return lines
+    # Every line is an object: "file" goes first, as in _with_file's records.
+    prefix = b'{"file":' + json.dumps(element, ensure_ascii=False).encode("utf-8") + b","
+    return prefix + lines[1:].replace(b"\n{", b"\n" + prefix)
 
 
 def _chunk_element(element: str, files: bool, html: bool, options: Dict[str, Any]):
@@ -230,7 +248,12 @@ def chunk(bag: db.Bag, *, files: bool = False, html: bool = False, subgroups: bo
     computed (or written with write_jsonl)."""
     options = dict(tokenizer=tokenizer, html_tags=html_tags, classes=classes, model=model,
                    grouper=grouper, subgroups=subgroups, case=case, multiword=multiword)
-    return bag.map(_chunk_element, files=files, html=html, options=options)
+    chunks = bag.map(_chunk_element, files=files, html=html, options=options)
+    # How write_jsonl makes this bag's lines straight from `bag`, on the worker that reads
+    # the element. A bag made from this one by another operation does not have it.
+    chunks._vtmrt_lines = (bag, functools.partial(_chunk_lines, files=files, html=html,
+                                                  options=options))
+    return chunks
 
 
 def tag(bag: db.Bag, *, files: bool = False, classes: Optional[str] = None,
@@ -259,24 +282,27 @@ class Written(NamedTuple):
     leftovers_removed: int
 
 
-def _records(element: Any) -> Iterable[Record]:
-    return element if isinstance(element, list) else [element]
+def _record_lines(element: Any) -> bytes:
+    """The JSON lines of an element: a record, or a list of records."""
+    records = element if isinstance(element, list) else [element]
+    return "".join(json.dumps(r, ensure_ascii=False, separators=(",", ":")) + "\n"
+                   for r in records).encode("utf-8")
 
 
-def _write_partition(elements: Iterable[Any], number: int, directory: str,
-                     name: str) -> List[Tuple[str, int]]:
-    """Writes one partition's records, as they are made, through a temporary file of this
-    attempt's own, renamed over the final name only when complete."""
+def _write_partition(elements: Iterable[Any], number: int, directory: str, name: str,
+                     lines_of: Callable[[Any], bytes]) -> List[Tuple[str, int]]:
+    """Writes one partition's lines, element by element as they are made, through a
+    temporary file of this attempt's own, renamed over the final name only when
+    complete."""
     final = os.path.join(directory, name.format(number))
     temporary = os.path.join(directory, f".{name.format(number)}.{uuid.uuid4().hex}.tmp")
     lines = 0
     try:
-        with open(temporary, "w", encoding="utf-8", newline="\n") as out:
+        with open(temporary, "wb") as out:
             for element in elements:
-                for record in _records(element):
-                    out.write(json.dumps(record, ensure_ascii=False, separators=(",", ":")))
-                    out.write("\n")
-                    lines += 1
+                data = lines_of(element)
+                out.write(data)
+                lines += data.count(b"\n")
             out.flush()
             os.fsync(out.fileno())
         os.replace(temporary, final)
@@ -291,7 +317,9 @@ def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
                 **compute: Any) -> Written:
     """Computes `bag` (records, or lists of records as chunk() and files=True give) and
     writes each partition's records as JSON lines to directory/name.format(index), in
-    order. Blocks until every partition is written; `compute` goes to Bag.compute (the
+    order. For a bag made by chunk() itself, the worker that reads a partition's texts
+    or files writes their lines as the chunker makes them (the bytes of `vtm chunk -f
+    json`, with "file" first), making no Python record and passing nothing on. Blocks until every partition is written; `compute` goes to Bag.compute (the
     current Client is used when there is one). Files of earlier runs are not removed:
     give a fresh directory. Read the output back with
     dask.bag.read_text(directory + "/part-*.jsonl").map(json.loads)."""
@@ -299,12 +327,15 @@ def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
         raise ValueError(f"name {name!r} does not hold the partition's index")
     os.makedirs(directory, exist_ok=True)
     count = bag.npartitions
-    # One task per partition that knows its index; Dask fuses it with the tasks that make
-    # the partition, so records are written as they come.
+    # One task per partition that knows its index. For a bag of chunk(), the task makes
+    # the lines itself from the partition of texts or paths, so that a worker reads,
+    # chunks and writes its files with nothing passed on; for another bag, Dask fuses the
+    # task with those that make the partition, so records are written as they come.
+    source, lines_of = getattr(bag, "_vtmrt_lines", (bag, _record_lines))
     key = "vtmrt-write-jsonl-" + tokenize(bag, directory, name)
-    tasks = {(key, k): (_write_partition, (bag.name, k), k, directory, name)
+    tasks = {(key, k): (_write_partition, (source.name, k), k, directory, name, lines_of)
              for k in range(count)}
-    graph = HighLevelGraph.from_collections(key, tasks, dependencies=[bag])
+    graph = HighLevelGraph.from_collections(key, tasks, dependencies=[source])
     files = db.Bag(graph, key, count).compute(**compute)
     removed = 0
     for number in range(count):
