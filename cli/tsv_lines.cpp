@@ -59,23 +59,29 @@ void RisingDecimal::Step(uint64_t n) {
   low_ = static_cast<uint32_t>(n % 100);
 }
 
-TsvLines::TsvLines()
-    : class_names_(new ClassName[kClassValues]), buffer_(new char[1 << 20]), capacity_(1 << 20) {
-  for (uint32_t k = 0; k < kClassValues; ++k) {
-    std::string names;
-    AppendClassNames(k, &names, false);
-    ClassName& entry = class_names_[k];
-    std::memset(entry.text, 0, sizeof entry.text);
-    entry.length = static_cast<uint8_t>(names.size());
-    std::memcpy(entry.text, names.data(), names.size());
-  }
+const TsvLines::ClassName* TsvLines::ClassNames() {
+  static const std::unique_ptr<ClassName[]> table = [] {
+    std::unique_ptr<ClassName[]> names(new ClassName[kClassValues]);
+    for (uint32_t k = 0; k < kClassValues; ++k) {
+      std::string text;
+      AppendClassNames(k, &text, false);
+      ClassName& entry = names[k];
+      std::memset(entry.text, 0, sizeof entry.text);
+      entry.length = static_cast<uint8_t>(text.size());
+      std::memcpy(entry.text, text.data(), text.size());
+    }
+    return names;
+  }();
+  return table.get();
 }
+
+TsvLines::TsvLines() = default;
 
 TsvLines::Span TsvLines::Grow(char* end, std::size_t bytes) {
   Close(end);
-  const std::size_t capacity = std::max(capacity_ * 2, used_ + bytes);
+  const std::size_t capacity = std::max({capacity_ * 2, used_ + bytes, kFirstCapacity});
   std::unique_ptr<char[]> larger(new char[capacity]);
-  std::memcpy(larger.get(), buffer_.get(), used_);
+  if (used_ > 0) std::memcpy(larger.get(), buffer_.get(), used_);
   buffer_ = std::move(larger);
   capacity_ = capacity;
   return Open();

@@ -91,6 +91,7 @@ class TsvLines {
     char text[79];
   };
   static constexpr uint32_t kClassValues = 512;
+  static constexpr std::size_t kFirstCapacity = 1 << 20;
 
  public:
   TsvLines();
@@ -114,8 +115,14 @@ class TsvLines {
     char* p;
     char* limit;
   };
-  Span Open() { return {buffer_.get() + used_, buffer_.get() + capacity_}; }
-  void Close(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+  // Before the first Grow there is no buffer and no room.
+  Span Open() {
+    if (!buffer_) return {nullptr, nullptr};
+    return {buffer_.get() + used_, buffer_.get() + capacity_};
+  }
+  void Close(char* end) {
+    if (buffer_) used_ = static_cast<std::size_t>(end - buffer_.get());
+  }
   Span Grow(char* end, std::size_t bytes);
   // Two numbers of at most 20 digits, the class names, the text (3 UTF-8 bytes per byte
   // at most, and 16 for a short one), three tabs and a line feed.
@@ -175,7 +182,12 @@ class TsvLines {
   }
   static char* WriteSlowText(std::string_view text, char* out);
 
-  std::unique_ptr<ClassName[]> class_names_;  // for each of the 512 class values
+  // The names of each of the 512 class values: one table for the process, made at the
+  // first use (a stream is made per call, and a call may be one short line of text).
+  static const ClassName* ClassNames();
+
+  const ClassName* class_names_ = ClassNames();
+  // Made at the first line (a stream of another format writes none).
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0, used_ = 0;
   RisingDecimal offset_;

@@ -109,6 +109,31 @@ TEST(TsvLines, WritesTheReferenceLines) {
   EXPECT_EQ(compared, 60000);
 }
 
+// A writer holds no buffer until its first line (a stream of another format never
+// writes one), through both ways of writing; writers made one after another share the
+// class-name table and write the same lines.
+TEST(TsvLines, AWriterWithoutLinesHoldsNothing) {
+  TsvLines empty;
+  TsvLines::Span span = empty.Open();
+  EXPECT_EQ(span.p, span.limit);
+  empty.Close(span.p);
+  EXPECT_EQ(empty.size(), 0u);
+  EXPECT_EQ(std::string(empty.data(), empty.size()), "");
+  const std::string text = "caf\xe9 au lait";
+  const std::string want =
+      ReferenceLine(7, 3, 0x101, text, false) + ReferenceLine(12, 5, 0x42, "<b>", true);
+  for (int k = 0; k < 3; ++k) {
+    TsvLines lines;
+    span = lines.Open();
+    ASSERT_LT(static_cast<std::size_t>(span.limit - span.p), TsvLines::LineRoom(text.size()));
+    span = lines.Grow(span.p, TsvLines::LineRoom(text.size()));
+    span.p = lines.Line(span.p, 7, 3, 0x101, text, text.size(), false);
+    lines.Close(span.p);
+    lines.Add(12, 5, 0x42, "<b>", 3, true);
+    EXPECT_EQ(std::string(lines.data(), lines.size()), want) << k;
+  }
+}
+
 TEST(TsvLines, ClassNames) {
   std::string names;
   AppendClassNames(0, &names, false);
