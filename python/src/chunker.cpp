@@ -180,9 +180,8 @@ pyb::bytes Chunker::ChunkJson(pyb::handle text, bool html, long long first_sente
 pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) {
   Chunked got;
   Run(text, html, first_sentence, true, &got);
-  pyb::module_ types = pyb::module_::import("vtmrt._types");
-  pyb::object sentence_type = types.attr("ChunkedSentence");
-  pyb::object group_type = types.attr("Group");
+  const pyb::handle sentence_type = RecordType("ChunkedSentence");
+  const pyb::handle group_type = RecordType("Group");
   const pyb::str tokens_slot("tokens"), groups_slot("groups"), json_slot("_json"),
       error_slot("error");
   // From here on only C calls (see CollectorPause): no Python code runs.

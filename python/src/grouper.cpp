@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "records.h"
 #include "tagged_input.h"
 #include "text.h"
 
@@ -102,7 +103,7 @@ pyb::list Grouper::Group(pyb::handle tags, bool subgroups, bool sort) {
   if (!open) Transducer::RaiseClosed(grouper_ == nullptr ? "grouper" : "transducer");
   if (r == VTM_ERR_CHAR_NOT_IN_ALPHABET) Raise(r, "tags: a tag the grouper does not know");
   if (r < 0) Raise(r);
-  pyb::object group = pyb::module_::import("vtmrt._types").attr("Group");
+  const pyb::handle group = RecordType("Group");
   pyb::list result(r);
   for (int k = 0; k < r; ++k) {
     const VtmGroup& g = records[static_cast<std::size_t>(k)];

@@ -1,6 +1,8 @@
 // Record instances made with C calls only (see records.h).
 #include "records.h"
 
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace vtm::py {
@@ -28,6 +30,22 @@ void UntrackIfAtomic(PyObject* tuple) {
 }
 
 }  // namespace
+
+pyb::handle RecordType(const char* name) {
+  // Under the GIL: one thread at a time. The references are never dropped, so nothing
+  // is released after the interpreter has gone.
+  static std::unordered_map<std::string, PyObject*> types;
+  auto [it, added] = types.try_emplace(name, nullptr);
+  if (added) {
+    try {
+      it->second = pyb::object(pyb::module_::import("vtmrt._types").attr(name)).release().ptr();
+    } catch (...) {
+      types.erase(it);
+      throw;
+    }
+  }
+  return it->second;
+}
 
 pyb::object NewTupleOf(pyb::handle type, std::initializer_list<PyObject*> fields) {
   for (PyObject* f : fields) {

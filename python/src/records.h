@@ -32,6 +32,11 @@ class CollectorPause {
   bool was_enabled_;
 };
 
+// The class `name` of vtmrt._types (such as "Group"), imported at the first call and kept
+// for the life of the process: importing a submodule runs Python code, which on every
+// call cost as much as chunking a short line. Needs the GIL.
+pybind11::handle RecordType(const char* name);
+
 // Tuples below whose items are all str, int, bytes or None are taken off the collector's
 // list at once (they can hold no cycle), so that it never walks them later either.
 

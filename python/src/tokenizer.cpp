@@ -187,9 +187,8 @@ pyb::list Tokenizer::Run(pyb::handle text, bool html, bool sentences) {
   if (code != 0) Raise(code);
   WarnMessages(got.messages);
 
-  pyb::module_ types = pyb::module_::import("vtmrt._types");
-  pyb::object token = types.attr("Token");
-  pyb::object token_class = types.attr("TokenClass");
+  const pyb::handle token = RecordType("Token");
+  const pyb::handle token_class = RecordType("TokenClass");
   // The class flags (enum members, made by Python code) before the collector's pause.
   std::unordered_map<uint32_t, pyb::object> classes;
   for (const uint32_t c : got.classes) {
