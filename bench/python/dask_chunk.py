@@ -9,7 +9,7 @@ Usage (from the repository root, after a release build with the Python package):
     PYTHONPATH=build/release/python /usr/bin/python3 bench/python/dask_chunk.py \
         [TEXT] [FILES] [PARTITIONS]
 TEXT defaults to $PEERS_OUT/data/text10mb.txt (the peers' make_data.sh), FILES to 200,
-PARTITIONS to 16. Results: bench/README.md.
+PARTITIONS to 32. Results: bench/README.md.
 """
 
 from __future__ import annotations
@@ -95,23 +95,46 @@ def on_dask(paths: list, out: str, partitions: int) -> tuple:
         client.wait_for_workers(2)
         before = client.run(cpu_seconds)
         wall = time.perf_counter()
-        written = vd.write_jsonl(vd.chunk(db.from_sequence(paths, npartitions=partitions),
-                                          files=True), out)
-        wall = time.perf_counter() - wall
+        with distributed.get_task_stream(client) as stream:
+            written = vd.write_jsonl(vd.chunk(db.from_sequence(paths, npartitions=partitions),
+                                              files=True), out)
+        end = time.perf_counter()
         after = client.run(cpu_seconds)
         cpu = [after[w] - before[w] for w in sorted(after)]
         loads = client.run(vd.loaded)
+        busy = busy_times(stream.data, sorted(after), time.time() - (end - wall))
     finally:
         client.close()
         cluster.close()
-    return wall, cpu, sum(n for _, n in written.files), loads
+    return end - wall, cpu, sum(n for _, n in written.files), loads, busy
+
+
+def busy_times(stream: list, workers: list, started: float) -> list:
+    """For each worker, from Dask's task stream: the partitions it wrote, the seconds it
+    spent in tasks, and when (seconds from the start) its first task began and its last
+    ended: idle time shows as the gap between busy and last - first, or as an early
+    last."""
+    out = []
+    for worker in workers:
+        spans = [(s["start"] - started, s["stop"] - started) for t in stream
+                 if t["worker"] == worker for s in t["startstops"] if s["action"] == "compute"]
+        written = sum(1 for t in stream if t["worker"] == worker
+                      and str(t["key"]).startswith("('vtmrt-write-jsonl-"))
+        if spans:
+            out.append((written, sum(b - a for a, b in spans), min(a for a, _ in spans),
+                        max(b for _, b in spans)))
+        else:
+            out.append((0, 0.0, 0.0, 0.0))
+    return out
 
 
 def main() -> None:
     default = os.path.join(os.environ.get("PEERS_OUT", "/tmp/vtm-peers"), "data", "text10mb.txt")
     text = sys.argv[1] if len(sys.argv) > 1 else default
     files = int(sys.argv[2]) if len(sys.argv) > 2 else 200
-    partitions = int(sys.argv[3]) if len(sys.argv) > 3 else 16
+    # 32 partitions: the last one a worker runs while the other has none left is 1/16 of
+    # its share.
+    partitions = int(sys.argv[3]) if len(sys.argv) > 3 else 32
     if not os.path.isfile(text):
         sys.exit(f"dask_chunk: no {text} (run the peers' make_data.sh)")
     work = tempfile.mkdtemp(prefix="vtm-dask-bench-")
@@ -122,7 +145,7 @@ def main() -> None:
         os.makedirs(os.path.join(work, "one"))
         tokens = count_tokens(paths)
         wall1, cpu1, sentences = one_process(paths, os.path.join(work, "one"), partitions)
-        wall2, cpu2, lines, loads = on_dask(paths, os.path.join(work, "dask"), partitions)
+        wall2, cpu2, lines, loads, busy = on_dask(paths, os.path.join(work, "dask"), partitions)
         if lines != sentences:
             sys.exit(f"dask_chunk: {lines} records on Dask, {sentences} in one process")
         print(f"text: {text}, {os.path.getsize(text)} bytes in {len(paths)} files, "
@@ -137,6 +160,9 @@ def main() -> None:
         print(f"speed-up, wall: {wall1 / wall2:.2f}; on two otherwise idle cores, estimated from "
               f"CPU (one process / busiest worker): {cpu1 / max(cpu2):.2f}")
         print(f"chunker loads per worker: {sorted(loads.values(), key=str)}")
+        for k, (written, seconds, first, last) in enumerate(busy):
+            print(f"worker {k}: {written} partitions written, {seconds:.2f} s in tasks, "
+                  f"from {first:.2f} s to {last:.2f} s of {wall2:.2f} s")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
