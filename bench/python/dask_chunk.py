@@ -1,6 +1,8 @@
 """Chunking a corpus with vtmrt.dask on a LocalCluster of two worker processes against
-one Python process doing the same (a vtmrt.Chunker over the same files, JSON lines
-written per file group), on the peers' 10 MB English text cut into files at line ends.
+one Python process doing the same (the same JSON lines, per file group), on the peers'
+10 MB English text cut into files at line ends. The cluster is run twice: as Dask sets up
+its workers by default, and without the MALLOC_TRIM_THRESHOLD_ its nanny sets, with which
+glibc hands freed memory back at once and a worker takes ten times the page faults.
 Prints wall and CPU seconds (the workers' CPU from their own rusage), the ratio of wall
 times and, since on a busy machine wall time says little, the speed-up two idle cores
 would give by CPU time: one process's CPU over the busiest worker's.
@@ -49,6 +51,11 @@ def write_piece(folder: str, number: int, lines: list) -> str:
     return path
 
 
+def page_faults() -> int:
+    """Minor page faults of this process so far (memory the kernel had to map in)."""
+    return resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+
+
 def cpu_seconds() -> float:
     r = resource.getrusage(resource.RUSAGE_SELF)
     return r.ru_utime + r.ru_stime
@@ -61,7 +68,7 @@ def one_process(paths: list, out: str, partitions: int) -> tuple:
     import vtmrt.dask as vd
     options = dict(tokenizer=None, html_tags=None, classes=None, model=None, grouper=None,
                    subgroups=False, case="auto", multiword=False)
-    wall, cpu = time.perf_counter(), cpu_seconds()
+    wall, cpu, faults = time.perf_counter(), cpu_seconds(), page_faults()
     sentences = 0
     per_part = (len(paths) + partitions - 1) // partitions
     for k in range(0, len(paths), per_part):
@@ -70,7 +77,7 @@ def one_process(paths: list, out: str, partitions: int) -> tuple:
                 lines = vd._chunk_lines(path, True, False, options)
                 f.write(lines)
                 sentences += lines.count(b"\n")
-    return time.perf_counter() - wall, cpu_seconds() - cpu, sentences
+    return time.perf_counter() - wall, cpu_seconds() - cpu, sentences, page_faults() - faults
 
 
 def count_tokens(paths: list) -> int:
@@ -81,32 +88,44 @@ def count_tokens(paths: list) -> int:
         return sum(len(s.tokens) for p in paths for s in chunker.chunk(vd._read_text(p)))
 
 
-def on_dask(paths: list, out: str, partitions: int) -> tuple:
+def on_dask(paths: list, out: str, partitions: int, trim: bool) -> tuple:
     """The same on a fresh LocalCluster of two single-threaded worker processes (started
     before the clock starts; the workers load the chunker inside the timed run); returns
-    (wall, [CPU of each worker], records written, loads per worker)."""
+    (wall, [CPU of each worker], records written, loads per worker, busy_times()).
+    trim: with the MALLOC_TRIM_THRESHOLD_ that Dask's nanny sets in its workers by
+    default (64 KiB), else with glibc's own adaptive thresholds."""
+    import dask
     import dask.bag as db
     import distributed
     import vtmrt.dask as vd
-    cluster = distributed.LocalCluster(n_workers=2, processes=True, threads_per_worker=1,
-                                       dashboard_address=None, silence_logs=logging.CRITICAL)
+    environ = dict(dask.config.get("distributed.nanny.pre-spawn-environ"))
+    if not trim:
+        # The nanny sets these in its own process (this one) before it starts a worker,
+        # which inherits them: an earlier cluster's are removed too.
+        environ.pop("MALLOC_TRIM_THRESHOLD_", None)
+        os.environ.pop("MALLOC_TRIM_THRESHOLD_", None)
+    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ}):
+        cluster = distributed.LocalCluster(n_workers=2, processes=True, threads_per_worker=1,
+                                           dashboard_address=None,
+                                           silence_logs=logging.CRITICAL)
     client = distributed.Client(cluster)
     try:
         client.wait_for_workers(2)
-        before = client.run(cpu_seconds)
+        before, faults = client.run(cpu_seconds), client.run(page_faults)
         wall = time.perf_counter()
         with distributed.get_task_stream(client) as stream:
             written = vd.write_jsonl(vd.chunk(db.from_sequence(paths, npartitions=partitions),
                                               files=True), out)
         end = time.perf_counter()
-        after = client.run(cpu_seconds)
+        after, faults_after = client.run(cpu_seconds), client.run(page_faults)
         cpu = [after[w] - before[w] for w in sorted(after)]
+        faults = [faults_after[w] - faults[w] for w in sorted(after)]
         loads = client.run(vd.loaded)
         busy = busy_times(stream.data, sorted(after), time.time() - (end - wall))
     finally:
         client.close()
         cluster.close()
-    return end - wall, cpu, sum(n for _, n in written.files), loads, busy
+    return end - wall, cpu, sum(n for _, n in written.files), loads, busy, faults
 
 
 def busy_times(stream: list, workers: list, started: float) -> list:
@@ -144,25 +163,32 @@ def main() -> None:
         paths = cut(text, files, folder)
         os.makedirs(os.path.join(work, "one"))
         tokens = count_tokens(paths)
-        wall1, cpu1, sentences = one_process(paths, os.path.join(work, "one"), partitions)
-        wall2, cpu2, lines, loads, busy = on_dask(paths, os.path.join(work, "dask"), partitions)
-        if lines != sentences:
-            sys.exit(f"dask_chunk: {lines} records on Dask, {sentences} in one process")
+        wall1, cpu1, sentences, faults1 = one_process(paths, os.path.join(work, "one"), partitions)
+        runs = [("Dask, 2 workers", True), ("Dask, 2 workers, no trim", False)]
+        dask_runs = [on_dask(paths, os.path.join(work, f"dask{k}"), partitions, trim)
+                     for k, (_, trim) in enumerate(runs)]
+        for _, _, lines, _, _, _ in dask_runs:
+            if lines != sentences:
+                sys.exit(f"dask_chunk: {lines} records on Dask, {sentences} in one process")
         print(f"text: {text}, {os.path.getsize(text)} bytes in {len(paths)} files, "
               f"{partitions} partitions, {sentences} sentences, {tokens} tokens")
         print(f"load average: {os.getloadavg()[0]:.1f}; "
               f"{time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
         print(f"{'run':<28} {'wall s':>8} {'CPU s':>8} {'tok/s wall':>12}")
-        print(f"{'one process':<28} {wall1:8.2f} {cpu1:8.2f} {tokens / wall1:12.0f}")
-        print(f"{'Dask, 2 worker processes':<28} {wall2:8.2f} {sum(cpu2):8.2f} "
-              f"{tokens / wall2:12.0f}   (workers: "
-              + ", ".join(f"{c:.2f}" for c in cpu2) + " s CPU)")
-        print(f"speed-up, wall: {wall1 / wall2:.2f}; on two otherwise idle cores, estimated from "
-              f"CPU (one process / busiest worker): {cpu1 / max(cpu2):.2f}")
-        print(f"chunker loads per worker: {sorted(loads.values(), key=str)}")
-        for k, (written, seconds, first, last) in enumerate(busy):
-            print(f"worker {k}: {written} partitions written, {seconds:.2f} s in tasks, "
-                  f"from {first:.2f} s to {last:.2f} s of {wall2:.2f} s")
+        print(f"{'one process':<28} {wall1:8.2f} {cpu1:8.2f} {tokens / wall1:12.0f}   "
+              f"({faults1} page faults)")
+        for (name, _), (wall2, cpu2, _, loads, busy, faults) in zip(runs, dask_runs):
+            print(f"{name:<28} {wall2:8.2f} {sum(cpu2):8.2f} {tokens / wall2:12.0f}   "
+                  "(workers: " + ", ".join(f"{c:.2f}" for c in cpu2) + " s CPU, "
+                  + ", ".join(str(f) for f in faults) + " page faults)")
+            for k, (written, seconds, first, last) in enumerate(busy):
+                print(f"    worker {k}: {written} partitions written, {seconds:.2f} s in tasks, "
+                      f"from {first:.2f} s to {last:.2f} s of {wall2:.2f} s")
+            print(f"    chunker loads per worker: {sorted(loads.values(), key=str)}")
+        for (name, _), (wall2, cpu2, _, _, _, _) in zip(runs, dask_runs):
+            print(f"speed-up of {name}: by wall time {wall1 / wall2:.2f}; on two otherwise "
+                  f"idle cores, estimated from CPU (one process / busiest worker): "
+                  f"{cpu1 / max(cpu2):.2f}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
