@@ -32,18 +32,15 @@ void UntrackIfAtomic(PyObject* tuple) {
 }  // namespace
 
 pyb::handle RecordType(const char* name) {
-  // Under the GIL: one thread at a time. The references are never dropped, so nothing
-  // is released after the interpreter has gone.
+  // The map is used with the GIL held, but the import may run Python code, which lets
+  // other threads in: it is looked up and filled only outside the import. The
+  // references are never dropped, so nothing is released after the interpreter has gone.
   static std::unordered_map<std::string, PyObject*> types;
-  auto [it, added] = types.try_emplace(name, nullptr);
-  if (added) {
-    try {
-      it->second = pyb::object(pyb::module_::import("vtmrt._types").attr(name)).release().ptr();
-    } catch (...) {
-      types.erase(it);
-      throw;
-    }
-  }
+  const auto found = types.find(name);
+  if (found != types.end()) return found->second;
+  PyObject* type = pyb::object(pyb::module_::import("vtmrt._types").attr(name)).release().ptr();
+  const auto [it, added] = types.try_emplace(name, type);
+  if (!added) Py_DECREF(type);  // another thread was first
   return it->second;
 }
 

@@ -1,12 +1,15 @@
 """Results built in C++ (tokens, (word, tag) pairs, groups, sentences, analyses): the
 garbage collector's state is the caller's again after every call, the records behave as
-those made in Python (fields, equality, pickling), and what is taken off the collector's
-list can hold no cycle, while a cycle a caller makes through a result is still found."""
+those made in Python (fields, equality, pickling), what is taken off the collector's
+list can hold no cycle, while a cycle a caller makes through a result is still found, and
+first calls from many threads at once get the same records."""
 
 from __future__ import annotations
 
 import gc
 import pickle
+import subprocess
+import sys
 import weakref
 
 import pytest
@@ -114,3 +117,31 @@ def test_only_acyclic_records_leave_the_collectors_list(parts):
     del word, marker, tagged
     gc.collect()
     assert gone() is None
+
+
+FIRST_CALLS = """
+import sys, threading, vtmrt
+tok, grp = vtmrt.Tokenizer(), vtmrt.Grouper()
+chunker = vtmrt.Chunker(tok, None, grp)
+calls = [lambda: chunker.chunk(sys.argv[1])[0].groups, lambda: grp.group(["at", "jj", "nn"]),
+         lambda: [t.classes for t in tok.tokenize(sys.argv[1])]]
+start, got = threading.Barrier(12), []
+def run(k):
+    start.wait()
+    got.append((k % 3, repr(calls[k % 3]())))
+threads = [threading.Thread(target=run, args=(k,)) for k in range(12)]
+for t in threads: t.start()
+for t in threads: t.join()
+assert len(got) == 12 and all(r == repr(calls[k]()) for k, r in got), got
+print(len(got))
+"""
+
+
+def test_first_calls_from_many_threads_at_once():
+    """The record classes are looked up at the first call; twelve threads making their
+    first calls together (three kinds of record) all get what one thread gets after."""
+    need(*DATA)
+    for _ in range(3):
+        done = subprocess.run([sys.executable, "-c", FIRST_CALLS, TEXT], capture_output=True,
+                              text=True, timeout=120)
+        assert done.returncode == 0 and done.stdout.strip() == "12", done.stderr
