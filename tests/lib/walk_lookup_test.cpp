@@ -1,6 +1,6 @@
 // The lookup walk over hand-built networks: references, subtree skipping, direct-index
-// tables, non-identity pairs, flag diacritics, generic tables with exceptions, the
-// stack limit, and damaged networks.
+// tables, non-identity pairs, lists of written alternatives, flag diacritics, generic
+// tables with exceptions, the stack limit, and damaged networks.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -152,6 +152,49 @@ TEST(WalkLookup, NonIdentityPairs) {
   // 0:x insertion before a.
   FsmPtr insertion = BuildNet({16, Lb(kEps), Lb(C('x')), Lb(C('a'), true), 0});
   EXPECT_EQ(Lookup(insertion.get(), Codes("a")).results, Strings{"xa"});
+}
+
+TEST(WalkLookup, WrittenAlternativesAndTheNextInputCode) {
+  // 0:x, 0:y, 0:z, 0:t, 0:w, 0:v from the start: x goes on with a, y with b, z ends
+  // (final), t refers to a list with a, w goes on with 0:q and then a, and v's list
+  // holds b and a. The next input code decides which written alternatives give results,
+  // in the order of the list.
+  compiler::TransducerSpec spec = LookupSpec({16,
+                                              Lb(kEps),
+                                              Lb(C('x'), false, true),
+                                              Lb(C('a'), true),
+                                              0,
+                                              Lb(C('y'), false, true),
+                                              Lb(C('b'), true),
+                                              0,
+                                              Lb(C('z'), true, true),
+                                              0,
+                                              Lb(C('t'), false, true),
+                                              1,
+                                              Lb(C('w'), false, true),
+                                              Lb(kEps),
+                                              Lb(C('q')),
+                                              Lb(C('a'), true),
+                                              0,
+                                              Lb(C('v')),
+                                              Lb(C('b'), true, true),
+                                              0,
+                                              Lb(C('a'), true),
+                                              0,
+                                              Lb(C('a'), true),  // 22: near state 0
+                                              0});
+  spec.near_states = {22};
+  FsmPtr fsm = Build(spec);
+  EXPECT_EQ(Lookup(fsm.get(), Codes("a")).results, (Strings{"xa", "ta", "wqa", "va"}));
+  EXPECT_EQ(Lookup(fsm.get(), Codes("b")).results, (Strings{"yb", "vb"}));
+  EXPECT_EQ(Lookup(fsm.get(), Codes("")).results, Strings{"z"});
+  EXPECT_EQ(Lookup(fsm.get(), Codes("c")).rc, 0);
+  EXPECT_EQ(Lookup(fsm.get(), Codes("ab")).rc, 0);
+  // A partial lookup accepts at every final state, the ended z included.
+  WalkOptions partial;
+  partial.partial = true;
+  EXPECT_EQ(Lookup(fsm.get(), Codes("a"), partial).results,
+            (Strings{"xa", "z", "ta", "wqa", "va"}));
 }
 
 TEST(WalkLookup, FlagDiacritics) {
