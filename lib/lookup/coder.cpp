@@ -14,19 +14,26 @@ inline constexpr int kMaxTagName = 61;
 int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOptions options,
                const VtmFsmRec* fsm) {
   const auto* in = reinterpret_cast<const uint8_t*>(text);
+  // Read once: the output is a byte array, which the compiler must assume may alias
+  // the transducer's fields after every byte written.
+  const uint32_t* const char_entry = fsm->coding->char_entry;
+  const uint8_t tagsep = fsm->tagsep_code;
   const uint8_t esc = fsm->header.esc_label;
   const bool escapes_after = fsm->header.code_flags & kCodeEscAfter;
+  const bool tags = options.tags;
   const uint32_t limit = length < 0 ? 0u : static_cast<uint32_t>(length);
   int used = 0;
   bool in_run = false;
   uint32_t pos = 0;
-  while (pos < limit && in[pos] != 0) {
+  while (pos < limit) {
+    const uint8_t b = in[pos];
+    if (b == 0) break;
     uint32_t base = 0;
     uint32_t escapes = 0;
-    if (in[pos] == '[' && options.tags) {
+    if (b == '[' && tags) {
       if (!in_run) {
         if (used + 4 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
-        out[used++] = fsm->tagsep_code;
+        out[used++] = tagsep;
         in_run = true;
       }
       // The name runs up to the next ']': at most 61 bytes, and the text's end (its NUL
@@ -46,11 +53,20 @@ int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOption
     } else {
       if (in_run) {
         if (used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
-        out[used++] = fsm->tagsep_code;
+        out[used++] = tagsep;
         in_run = false;
       }
-      if (!MapChar(fsm, in[pos], &base, &escapes)) return VTM_ERR_CHAR_NOT_IN_ALPHABET;
+      // The cached char-map entry: base | escapes << 8, 0 outside the alphabet.
+      const uint32_t entry = char_entry[b];
+      if (entry == 0) return VTM_ERR_CHAR_NOT_IN_ALPHABET;
       ++pos;
+      base = entry & 0xFF;
+      escapes = entry >> 8;
+      if (escapes == 0) {  // the common case: one code
+        if (used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
+        out[used++] = static_cast<uint8_t>(base);
+        continue;
+      }
     }
     if (static_cast<int64_t>(escapes) + used + 3 >= size) return VTM_ERR_OUTPUT_TOO_LONG;
     PutSymbol(out, &used, base, escapes, esc, escapes_after);

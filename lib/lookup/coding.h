@@ -45,7 +45,7 @@ inline int DecodeCodes(const uint8_t* codes, char* out, int size, int option, bo
 
 // Character-map entry of input byte `b` as (base, escapes), read from the char map
 // itself; false when not in the alphabet. The coding cache holds its answer for every
-// byte (MapChar).
+// byte (CodingCache::char_entry, which the coder reads).
 inline bool MapCharFromTable(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
   if (b < fsm->char_first || b > fsm->char_last || fsm->char_codes == nullptr) return false;
   uint32_t index = b - fsm->char_first;
@@ -61,14 +61,6 @@ inline bool MapCharFromTable(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, ui
     *escapes = entry & 3;
   }
   return true;
-}
-
-// Character-map entry of input byte `b` as (base, escapes); false when not in the alphabet.
-inline bool MapChar(const VtmFsmRec* fsm, uint8_t b, uint32_t* base, uint32_t* escapes) {
-  const uint32_t entry = fsm->coding->char_entry[b];
-  *base = entry & 0xFF;
-  *escapes = entry >> 8;
-  return entry != 0;
 }
 
 // The text byte of symbol code y after `pending` (escapes times esc_radix); '?' for an
