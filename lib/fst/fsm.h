@@ -145,9 +145,14 @@ inline constexpr int kTagCodeSlots = 1009;
 // call; built once at load from those tables (fsm_coding_cache.cpp), so they say
 // exactly what the tables say.
 inline constexpr uint32_t kCachedTagEscapes = 4;  // tag names cached for 0..3 escapes
+inline constexpr uint32_t kShortTag = 8;          // "[name]" of a name of up to 6 bytes
 struct CachedTagName {
   const char* name;  // the tag's name, or "???" for a code that names no tag
   uint32_t length;
+  // "[name]" padded with NULs to kShortTag bytes, so that it is copied as one block;
+  // short_length is its length (name + 2), or 0 when the name is longer than 6 bytes.
+  char bracketed[kShortTag];
+  uint32_t short_length;
 };
 struct CodingCache {
   // Coder: input byte -> base code | escapes << 8; 0 when the byte is not in the

@@ -28,7 +28,15 @@ int BuildCodingCache(VtmFsmRec* fsm) {
   for (uint32_t e = 0; e < kCachedTagEscapes; ++e) {
     for (uint32_t c = 0; c < 64; ++c) {
       const char* name = TagNameOf(fsm, static_cast<uint8_t>(c * kCodeStep), e);
-      cache->tag_names[e * 64 + c] = {name, static_cast<uint32_t>(std::strlen(name))};
+      CachedTagName& cached = cache->tag_names[e * 64 + c];
+      cached.name = name;
+      cached.length = static_cast<uint32_t>(std::strlen(name));
+      if (cached.length + 2 <= kShortTag) {
+        cached.bracketed[0] = '[';
+        std::memcpy(cached.bracketed + 1, name, cached.length);
+        cached.bracketed[cached.length + 1] = ']';
+        cached.short_length = cached.length + 2;
+      }
     }
   }
   fsm->coding = cache;

@@ -10,43 +10,57 @@ namespace {
 // A tag is written as '[', name, ']'; the room test before a tag is fixed (more than
 // 68 bytes must remain), and a longer name is refused rather than written past the end.
 inline constexpr int kTagRoom = 68;
+static_assert(kShortTag <= kTagRoom);
+
+#if defined(__GNUC__)
+#define VTM_DECODE_INLINE inline __attribute__((always_inline))
+#else
+#define VTM_DECODE_INLINE inline
+#endif
 
 struct DecodeState {
   char* out;
   int size;
   int pos = 0;
   bool in_run = false;
+  // Read once from the transducer: the output is a char array, which the compiler must
+  // assume may alias the transducer's fields after every byte written.
+  const CodingCache* cache;
+  uint32_t radix;
+  uint8_t eos;
+  uint8_t tagsep;
+  bool tag_table;
 };
 
 // Outcome of one symbol: keep going, stop (end of word), or an error code.
 enum : int { kGoOn = 1, kStop = 0 };
 
 // Writes symbol y that carries `escapes` escape codes.
-int PutSymbol(DecodeState& d, uint32_t y, uint32_t escapes, bool stop_at_eos,
-              const VtmFsmRec* fsm) {
-  const CodingCache& cache = *fsm->coding;
+VTM_DECODE_INLINE int PutSymbol(DecodeState& d, uint32_t y, uint32_t escapes, bool stop_at_eos,
+                                const VtmFsmRec* fsm) {
+  const CodingCache& cache = *d.cache;
   if (escapes == 0 && !d.in_run && cache.plain_char[y] >= 0) {  // the common case
     d.out[d.pos++] = static_cast<char>(cache.plain_char[y]);
     return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
   }
-  if (escapes == 0 && y == fsm->eos_code) {
+  if (escapes == 0 && y == d.eos) {
     if (stop_at_eos) return kStop;
     d.out[d.pos++] = 0;
     return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
   }
-  if (escapes == 0 && y == fsm->tagsep_code) {
+  if (escapes == 0 && y == d.tagsep) {
     d.in_run = !d.in_run;
     return kGoOn;
   }
-  const uint32_t radix = fsm->header.esc_radix;
-  if (d.in_run && fsm->tag_name_by_code != nullptr) {
-    const uint32_t tag_escapes = radix == 0 ? 0 : escapes;
+  if (d.in_run && d.tag_table) {
+    const uint32_t tag_escapes = d.radix == 0 ? 0 : escapes;
+    const CachedTagName* cached = nullptr;
     const char* name;
     std::size_t length;
     if (tag_escapes < kCachedTagEscapes) {
-      const CachedTagName& cached = cache.tag_names[tag_escapes * 64 + (y >> 2)];
-      name = cached.name;
-      length = cached.length;
+      cached = &cache.tag_names[tag_escapes * 64 + (y >> 2)];
+      name = cached->name;
+      length = cached->length;
     } else {
       name = TagNameOf(fsm, static_cast<uint8_t>(y), tag_escapes);
       length = std::strlen(name);
@@ -55,12 +69,18 @@ int PutSymbol(DecodeState& d, uint32_t y, uint32_t escapes, bool stop_at_eos,
     if (left <= kTagRoom || length + 2 >= static_cast<std::size_t>(left)) {
       return VTM_ERR_OUTPUT_TOO_LONG;
     }
-    d.out[d.pos++] = '[';
-    std::memcpy(d.out + d.pos, name, length);
-    d.pos += static_cast<int>(length);
-    d.out[d.pos++] = ']';
+    if (cached != nullptr && cached->short_length != 0) {
+      // More than kTagRoom bytes are left: the padded block fits.
+      std::memcpy(d.out + d.pos, cached->bracketed, kShortTag);
+      d.pos += static_cast<int>(cached->short_length);
+    } else {
+      d.out[d.pos++] = '[';
+      std::memcpy(d.out + d.pos, name, length);
+      d.pos += static_cast<int>(length);
+      d.out[d.pos++] = ']';
+    }
   } else {
-    d.out[d.pos++] = CharOfSymbol(fsm, y, escapes * radix);
+    d.out[d.pos++] = CharOfSymbol(fsm, y, escapes * d.radix);
   }
   return d.pos >= d.size ? VTM_ERR_OUTPUT_TOO_LONG : kGoOn;
 }
@@ -70,7 +90,15 @@ int PutSymbol(DecodeState& d, uint32_t y, uint32_t escapes, bool stop_at_eos,
 int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, int /*option*/,
                 bool stop_at_eos, const VtmFsmRec* fsm) {
   if (size <= 0) return VTM_ERR_OUTPUT_TOO_LONG;
-  DecodeState d{out, size};
+  DecodeState d{out,
+                size,
+                0,
+                false,
+                fsm->coding,
+                fsm->header.esc_radix,
+                fsm->eos_code,
+                fsm->tagsep_code,
+                fsm->tag_name_by_code != nullptr};
   const uint8_t esc = fsm->header.esc_label;
   uint32_t pending = 0;  // escape codes counted for the symbol being read
   int r = kGoOn;

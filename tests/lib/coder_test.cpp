@@ -237,11 +237,22 @@ std::string ReferenceDecode(const VtmFsmRec* fsm, const std::vector<uint8_t>& co
 // both escape orders, with and without stopping at the end code.
 TEST_F(Coding, DecoderMatchesASimpleReferenceOnRandomCodes) {
   compiler::TransducerSpec spec = LookupSpec({16, 0});
+  // Tag names of 5, 6 and 7 letters, around the decoder's block copy of short tags.
+  compiler::NamedTableSpec& tagmode = spec.named_tables[1];
+  tagmode.members.resize(3 * kRadix, 0);
+  const std::pair<const char*, uint16_t> more_tags[] = {
+      {"Plura", (kLong << 8) | 1}, {"Plural", (kVerb << 8) | 1}, {"Plurals", (kVerb << 8) | 2}};
+  for (auto [name, value] : more_tags) {
+    tagmode.members[((value >> 8) - 16) / 4 + kRadix * (value & 0xFF)] =
+        compiler::InternSymbol(spec.symbols, name);
+    tagmode.entries.emplace_back(name, value);
+  }
   FsmPtr before = Build(spec);
   spec.header.code_flags = kCodeEscAfter;
   FsmPtr after = Build(spec);
-  const std::vector<uint8_t> alphabet = {C('a'), C('b'), C('z'), kEsc,  kEsc, kSep, kSep, kEos,
-                                         kTb,    kNoun,  kVerb,  kLong, kEof, 16,   20,   252};
+  const std::vector<uint8_t> alphabet = {C('a'), C('b'), C('z'), kEsc, kEsc,  kEsc,
+                                         kSep,   kSep,   kEos,   kTb,  kNoun, kVerb,
+                                         kLong,  kEof,   16,     20,   252};
   std::mt19937 rng(20261210);
   int compared = 0;
   for (const VtmFsmRec* fsm : {before.get(), after.get()}) {
