@@ -125,25 +125,28 @@ inline int WordEndByWords(const unsigned char* text, int p, int length) {
 }
 
 #if defined(__SSE2__)
-// The same, sixteen bytes at once with SSE2: a byte is a letter when, with 0x20 set,
-// it lies in a-z; a digit when it lies in 0-9; an upper-half word character when it is
-// 0xC0 or above and, with 0x20 set, not 0xF7 (0xD7 and 0xF7).
+// The word characters among sixteen bytes (0xFF where a byte is one): a byte is a letter
+// when, with 0x20 set, it lies in a-z; a digit when it lies in 0-9; an upper-half word
+// character when it is 0xC0 or above and, with 0x20 set, not 0xF7 (0xD7 and 0xF7).
+inline __m128i WordBytesSse2(__m128i x) {
+  const __m128i lowered = _mm_or_si128(x, _mm_set1_epi8(0x20));
+  const __m128i letter_index = _mm_sub_epi8(lowered, _mm_set1_epi8('a'));
+  const __m128i letter =
+      _mm_cmpeq_epi8(_mm_min_epu8(letter_index, _mm_set1_epi8(25)), letter_index);
+  const __m128i digit_index = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(digit_index, _mm_set1_epi8(9)), digit_index);
+  const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i upper =
+      _mm_andnot_si128(_mm_cmpeq_epi8(lowered, _mm_set1_epi8(static_cast<char>(0xF7))),
+                       _mm_cmpeq_epi8(_mm_max_epu8(x, c0), x));
+  return _mm_or_si128(_mm_or_si128(letter, digit), upper);
+}
+
+// The same, sixteen bytes at once with SSE2.
 inline int WordEndBySse2(const unsigned char* text, int p, int length) {
-  const __m128i lower_bit = _mm_set1_epi8(0x20), a = _mm_set1_epi8('a'), zero = _mm_set1_epi8('0');
-  const __m128i last_letter = _mm_set1_epi8(25), last_digit = _mm_set1_epi8(9);
-  const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0)),
-                f7 = _mm_set1_epi8(static_cast<char>(0xF7));
   for (; p + 16 <= length; p += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
-    const __m128i lowered = _mm_or_si128(x, lower_bit);
-    const __m128i letter_index = _mm_sub_epi8(lowered, a);
-    const __m128i letter = _mm_cmpeq_epi8(_mm_min_epu8(letter_index, last_letter), letter_index);
-    const __m128i digit_index = _mm_sub_epi8(x, zero);
-    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(digit_index, last_digit), digit_index);
-    const __m128i upper =
-        _mm_andnot_si128(_mm_cmpeq_epi8(lowered, f7), _mm_cmpeq_epi8(_mm_max_epu8(x, c0), x));
-    const unsigned word =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), upper)));
+    const unsigned word = static_cast<unsigned>(_mm_movemask_epi8(WordBytesSse2(x)));
     if (word != 0xFFFF) return p + std::countr_zero(~word);
   }
   return WordEndByWords(text, p, length);

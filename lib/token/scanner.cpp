@@ -5,9 +5,11 @@
 // touches the end of the piece is emitted: the call returns where the caller must
 // resume. Tested in tests/lib/tokenizer_scan_test.cpp, tokenizer_html_test.cpp and
 // tokenizer_pieces_test.cpp.
+#include <bit>
 #include <cstring>
 
 #include "frame/frame.h"
+#include "token/byte_blocks.h"
 #include "token/char_classes.h"
 #include "token/tags.h"
 #include "token/tokenizer.h"
@@ -25,6 +27,7 @@ class Scanner {
         final_((flags & VTM_TOKENIZE_FINAL) != 0),
         html_((flags & VTM_TOKENIZE_HTML) != 0),
         line_paragraph_((flags & VTM_TOKENIZE_LINE_PARAGRAPH) != 0),
+        avx2_(BlocksByAvx2()),
         sink_{tokens, capacity, 0, strings, strings_size, 0} {}
 
   // Returns the bytes consumed or a chunk's error code; *count_out receives the records.
@@ -51,6 +54,7 @@ class Scanner {
   int length_;
   VtmTokenizerRec* tokenizer_;
   bool final_, html_, line_paragraph_;
+  bool avx2_;  // blocks are classified by AVX2
   TokenSink sink_;
   int p_ = 0;
 };
@@ -79,6 +83,11 @@ int Scanner::Run(int* count_out) {
   };
   int p = 0;
   int stop = -1;  // offset the call stops at, when it stops early
+  // Word characters and single spaces among the 64 bytes from block_at (byte_blocks.h),
+  // for the word path.
+  uint64_t words = 0, single = 0;
+  int block_at = -2 * kBlockBytes;
+  const bool avx2 = avx2_;
   while (p < length) {
     // 1. Whitespace, counting its line breaks; s marks the first line break.
     if (text[p] == ' ' && p + 1 < length && !(classes[text[p + 1]] & kByteSpace)) {
@@ -108,6 +117,33 @@ int Scanner::Run(int* count_out) {
         }
       }
       if (p == length) break;  // a final piece: nothing follows
+    }
+    // The word path: words that are each followed by a single space and then by a byte
+    // other than whitespace, read from the block masks while the block holds the word,
+    // its space and the byte after it. Each gives what steps 4, 5 and 1 give (a word
+    // token, then the space passed over); the steps below take over at the first place
+    // that does not fit. The block always lies inside the piece, so the end of a
+    // non-final piece is never met here.
+    for (;;) {
+      int at = p - block_at;
+      if (at > kBlockBytes - 2) {
+        if (p + kBlockBytes > length) break;
+        const ByteBlock classes64 = ClassifyBlock(text + p, avx2);
+        words = classes64.word;
+        single = SingleSpaces(classes64);
+        block_at = p;
+        at = 0;
+      }
+      const int word_end = at + std::countr_zero(~words >> at);  // 64 and above: past
+      if (word_end == at || word_end > kBlockBytes - 2 || count == capacity ||
+          !((single >> word_end) & 1))
+        break;
+      VtmToken& t = tokens[count++];
+      t.norm_offset = -1;
+      t.offset = p;
+      t.length = block_at + word_end - p;
+      t.class_bits = VTM_TOKEN_WORD;
+      p = block_at + word_end + 1;
     }
     // 4. Word characters.
     const int s = p;

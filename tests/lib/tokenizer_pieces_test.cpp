@@ -8,6 +8,7 @@
 //   the tokens (offsets mapped back, normalized forms) of calls on the whole text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "support/token_fixtures.h"
@@ -249,6 +250,56 @@ TEST(TokenizerReference, LongWordRunsAgree) {
   EXPECT_GT(long_words, 600);  // word tokens of more than eight bytes
 }
 
+// Running text: words of word characters, mostly with a single space between them, and
+// now and then two spaces, a tab, a line break, marks before or after a word, a chunk,
+// a tag; up to some 600 bytes, so that the scanner's word path over 64-byte blocks
+// meets block ends, piece ends and the record array filling up anywhere.
+std::string RandomProse(std::mt19937& rng) {
+  static const std::string kWord = "etaoinsrhldcumETAOIN0123456789\xC9\xE9\xFF";
+  static const std::vector<std::string> kBetween = {
+      " ",  " ",   " ",  " ",  " ",   " ",  " ",   "  ", "\t", "\n",     " \r\n", "\n\n",  ", ",
+      ". ", "\" ", " (", ") ", "<b>", " <", "'s ", "-",  ".",  " \x85 ", "\x01",  " \x81 "};
+  std::uniform_int_distribution<int> words(0, 120), letters(1, 12), between(0, 9);
+  std::string s;
+  for (int w = words(rng); w > 0; --w) {
+    for (int k = letters(rng); k > 0; --k) s.push_back(kWord[rng() % kWord.size()]);
+    s += between(rng) > 0 ? std::string(" ") : kBetween[rng() % kBetween.size()];
+  }
+  return s;
+}
+
+TEST(TokenizerReference, RunningTextAgrees) {
+  Tokenizers s(IdentityAtt());
+  const TagTable table = Table();
+  std::mt19937 rng(1403);
+  int compared = 0, long_texts = 0;
+  for (int c = 0; c < 3000; ++c) {
+    const std::string text = RandomProse(rng);
+    const int flags = static_cast<int>(rng() % 8);
+    // Now and then a record array that fills up inside the text.
+    const int capacity = rng() % 4 == 0 ? static_cast<int>(rng() % 60) : 4096;
+    TokenizeRun got = Tokenize(s.with_dict.get(), text, flags, capacity, 1 << 12);
+    ReferenceRun want = ReferenceTokenize(text, flags, table);
+    if (capacity < static_cast<int>(want.tokens.size()) && want.rc >= 0) {
+      // The reference has no capacity: the call stops at the first token that did not
+      // fit, with the tokens before it (a token group may be taken back whole).
+      ASSERT_LE(got.tokens.size(), static_cast<std::size_t>(capacity));
+      ASSERT_TRUE(std::equal(got.tokens.begin(), got.tokens.end(), want.tokens.begin()))
+          << "flags " << flags << " capacity " << capacity << " text [" << text << "]";
+      ASSERT_LE(got.rc, want.rc);
+      continue;
+    }
+    ASSERT_EQ(got.rc, want.rc) << "flags " << flags << " text [" << text << "]";
+    ASSERT_EQ(got.tokens, want.tokens)
+        << "flags " << flags << " text [" << text << "]\n got  " << Describe(got.tokens)
+        << "\n want " << Describe(want.tokens);
+    ++compared;
+    long_texts += text.size() > 256;
+  }
+  EXPECT_GT(compared, 2000);
+  EXPECT_GT(long_texts, 1000);
+}
+
 void PiecesProperty(const std::string& att, uint32_t seed, int* compared, int* split_cases) {
   Tokenizers s(att);
   std::mt19937 rng(seed);
@@ -281,6 +332,32 @@ TEST(TokenizerPieces, RandomPiecesGiveTheTokensOfOneCall) {
   PiecesProperty(SplitterAtt(), 78, &compared, &split);
   EXPECT_EQ(compared, 5000);
   EXPECT_GT(split, 3000);
+}
+
+// Running text in random pieces (cuts up to 100 bytes apart) with small record arrays:
+// the word path stops where a piece ends or the array fills up as the bytewise steps do.
+TEST(TokenizerPieces, RunningTextInPiecesGivesTheTokensOfOneCall) {
+  Tokenizers s(SplitterAtt());
+  std::mt19937 rng(79);
+  int compared = 0, split = 0;
+  for (int c = 0; c < 1500; ++c) {
+    const std::string text = RandomProse(rng);
+    const int flags = rng() % 2 == 0 ? 0 : VTM_TOKENIZE_HTML;
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = 0;;) {
+      at += std::uniform_int_distribution<std::size_t>(1, 100)(rng);
+      if (at >= text.size()) break;
+      cuts.push_back(at);
+    }
+    const Collected whole = Feed(s.without_dict.get(), text, {}, flags, 4096, 4096);
+    const int capacity = static_cast<int>(rng() % 40);
+    const Collected pieces = Feed(s.without_dict.get(), text, cuts, flags, capacity, 64);
+    ASSERT_EQ(pieces, whole) << "flags " << flags << " text [" << text << "]";
+    ++compared;
+    split += !cuts.empty() && whole.tokens.size() > 20;
+  }
+  EXPECT_EQ(compared, 1500);
+  EXPECT_GT(split, 1000);
 }
 
 }  // namespace

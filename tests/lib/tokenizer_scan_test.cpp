@@ -4,7 +4,10 @@
 // chunk comes back as one token.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/token_fixtures.h"
+#include "token/byte_blocks.h"
 #include "token/char_classes.h"
 #include "token/tokenizer.h"
 
@@ -191,6 +194,50 @@ TEST(WordEnd, EveryByteAtEveryPlaceAgreesWithTheTable) {
   }
   EXPECT_EQ(compared, 256 * 40 * (41 + 40 + 38 + 34 + 33));
   EXPECT_GT(inside, 100000);
+}
+
+// The classes of a 64-byte block, in each form (integer arithmetic, SSE2, AVX2 where
+// the processor has it), against the byte table: every byte value at every place, over
+// backgrounds of word characters, whitespace and marks.
+TEST(ByteBlocks, EveryFormAgreesWithTheTable) {
+  static const std::string kBackgrounds[] = {"aZ9\xC0\xFFq", " \t\n\x01 ", ".,;'\x85\xD7\xF7<"};
+  int compared = 0;
+  for (const std::string& background : kBackgrounds) {
+    for (int b = 0; b < 256; ++b) {
+      for (int at = 0; at < kBlockBytes; ++at) {
+        unsigned char block[kBlockBytes];
+        for (int k = 0; k < kBlockBytes; ++k)
+          block[k] = static_cast<unsigned char>(
+              background[static_cast<std::size_t>(k * 5 + b) % background.size()]);
+        block[at] = static_cast<unsigned char>(b);
+        ByteBlock want{0, 0, 0};
+        for (int k = 0; k < kBlockBytes; ++k) {
+          want.word |= uint64_t{ByteIs(block[k], kByteWord)} << k;
+          want.space |= uint64_t{ByteIs(block[k], kByteSpace)} << k;
+          want.blank |= uint64_t{block[k] == ' '} << k;
+        }
+        std::vector<ByteBlock> forms = {ClassifyBlockByWords(block), ClassifyBlock(block, false)};
+#if defined(__SSE2__)
+        forms.push_back(ClassifyBlockBySse2(block));
+#endif
+#if defined(VTM_TOKEN_AVX2)
+        if (BlocksByAvx2()) forms.push_back(ClassifyBlockByAvx2(block));
+#endif
+        for (const ByteBlock& got : forms) {
+          ASSERT_EQ(got.word, want.word) << "byte " << b << " at " << at;
+          ASSERT_EQ(got.space, want.space) << "byte " << b << " at " << at;
+          ASSERT_EQ(got.blank, want.blank) << "byte " << b << " at " << at;
+          ++compared;
+        }
+        // Single spaces: a space, then a byte that is not whitespace, inside the block.
+        uint64_t single = 0;
+        for (int k = 0; k + 1 < kBlockBytes; ++k)
+          single |= uint64_t{block[k] == ' ' && !ByteIs(block[k + 1], kByteSpace)} << k;
+        ASSERT_EQ(SingleSpaces(want), single) << "byte " << b << " at " << at;
+      }
+    }
+  }
+  EXPECT_GE(compared, 3 * 256 * kBlockBytes * 2);
 }
 
 TEST_F(Scan, NonFinalPiecesStopBeforeTokensThatCouldGrow) {
