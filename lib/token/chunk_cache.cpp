@@ -5,22 +5,33 @@
 
 namespace vtm {
 
+ChunkCache::Key ChunkCache::KeyOf(const char* chunk, int length) {
+  Key key{};
+  key.length = static_cast<uint8_t>(length);
+  std::memcpy(key.chunk, chunk, static_cast<std::size_t>(length));
+  return key;
+}
+
+uint32_t ChunkCache::SetOfKey(const Key& key) {
+  uint64_t w[3];
+  std::memcpy(w, &key, sizeof w);
+  // Each word multiplied by its own odd constant; the high bits, where every byte of
+  // the key has reached, pick the set.
+  const uint64_t h =
+      w[0] * 0x9E3779B97F4A7C15ull ^ w[1] * 0xC2B2AE3D27D4EB4Full ^ w[2] * 0x165667B19E3779F9ull;
+  return static_cast<uint32_t>((h ^ (h >> 29)) >> 40) & (kSets - 1);
+}
+
 uint32_t ChunkCache::SetOf(const char* chunk, int length) {
-  uint32_t h = 2166136261u;  // FNV-1a
-  for (int k = 0; k < length; ++k) {
-    h ^= static_cast<unsigned char>(chunk[k]);
-    h *= 16777619u;
-  }
-  return (h ^ (h >> 15)) & (kSets - 1);
+  return SetOfKey(KeyOf(chunk, length));
 }
 
 const char* ChunkCache::Find(const char* chunk, int length) {
   if (length <= 0 || length > kMaxChunk) return nullptr;
-  Entry* set = entries_ + SetOf(chunk, length) * kWays;
+  const Key key = KeyOf(chunk, length);
+  Entry* set = entries_ + SetOfKey(key) * kWays;
   for (uint32_t w = 0; w < kWays; ++w) {
-    if (set[w].length != length ||
-        std::memcmp(set[w].chunk, chunk, static_cast<std::size_t>(length)) != 0)
-      continue;
+    if (std::memcmp(&set[w].key, &key, sizeof key) != 0) continue;
     if (w > 0) {
       // Entries [0, w) move one place down; the hit goes first.
       const Entry hit = set[w];
@@ -36,11 +47,11 @@ void ChunkCache::Store(const char* chunk, int length, const char* output) {
   if (length <= 0 || length > kMaxChunk) return;
   const std::size_t n = std::strlen(output);
   if (n > static_cast<std::size_t>(kMaxOutput)) return;
-  Entry* set = entries_ + SetOf(chunk, length) * kWays;
+  const Key key = KeyOf(chunk, length);
+  Entry* set = entries_ + SetOfKey(key) * kWays;
   std::memmove(set + 1, set, (kWays - 1) * sizeof(Entry));
   Entry& e = set[0];
-  e.length = static_cast<uint8_t>(length);
-  std::memcpy(e.chunk, chunk, static_cast<std::size_t>(length));
+  e.key = key;
   std::memcpy(e.output, output, n + 1);
 }
 

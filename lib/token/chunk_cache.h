@@ -37,12 +37,19 @@ class ChunkCache {
   static uint32_t SetOf(const char* chunk, int length);
 
  private:
-  struct Entry {
+  // The chunk's length and bytes, zero-padded: compared and hashed as three words.
+  struct Key {
     uint8_t length;  // of the chunk; 0: empty
     char chunk[kMaxChunk];
+  };
+  static_assert(sizeof(Key) == 24);
+  struct Entry {
+    Key key;
     char output[kMaxOutput + 1];
   };
   static_assert(sizeof(Entry) == 64);
+  static Key KeyOf(const char* chunk, int length);
+  static uint32_t SetOfKey(const Key& key);
 
   Entry entries_[kEntries] = {};  // set k: entries_[k * kWays, (k + 1) * kWays)
 };
