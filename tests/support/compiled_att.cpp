@@ -8,6 +8,7 @@
 
 #include "compiler/att_reader.h"
 #include "compiler/transducer_builder.h"
+#include "support/att_reference.h"
 #include "vtmrt.h"
 
 namespace vtm::test {
@@ -62,6 +63,23 @@ std::set<std::string> LookupSet(VtmFsm fsm, const std::string& text, int mode, i
     results.insert(r);
   }
   return results;
+}
+
+int CompareLookups(VtmFsm fsm, const AttReference& ref, const std::vector<std::string>& texts,
+                   const std::string& what) {
+  int compared = 0;
+  for (const std::string& text : texts) {
+    if (text.size() > 10) continue;
+    const std::set<std::string> expected = ref.Lookup(text);
+    if (ref.last_incomplete() || expected.size() > 300) continue;
+    int rc = 0;
+    const std::set<std::string> got = LookupSet(fsm, text, VTM_MODE_ANALYZE, &rc);
+    EXPECT_GE(rc, 0) << text;
+    ++compared;
+    EXPECT_EQ(got, expected) << "lookup of '" << text << "' in " << what;
+    if (rc < 0 || got != expected) break;
+  }
+  return compared;
 }
 
 }  // namespace vtm::test

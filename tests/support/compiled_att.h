@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fst/format.h"
 #include "support/fsm_fixtures.h"
@@ -31,5 +32,13 @@ FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
 // Results of vtm_lookup_with_transduction in `mode` as a set; the output buffer grows
 // while the results do not fit. *rc is the call's return value.
 std::set<std::string> LookupSet(VtmFsm fsm, const std::string& text, int mode, int* rc);
+
+class AttReference;
+
+// Looks up (analysis mode) each text of at most ten bytes whose reference result set is
+// complete and not larger than 300, and expects the reference's set; returns how many
+// were compared, stopping at the first difference. `what` names the case in messages.
+int CompareLookups(VtmFsm fsm, const AttReference& ref, const std::vector<std::string>& texts,
+                   const std::string& what);
 
 }  // namespace vtm::test
