@@ -46,14 +46,17 @@ int FindIn(const unsigned char* chunk, int length, int from, const unsigned char
   return -1;
 }
 
+// Aligns the output O with the chunk S, appending records to *sink as it goes (on
+// failure *sink holds the records and strings written so far; the caller takes them
+// back).
 class Aligner {
  public:
   Aligner(const unsigned char* out, const unsigned char* chunk, int length, int base,
           TokenSink* sink)
       : out_(out), chunk_(chunk), length_(length), base_(base), sink_(*sink) {}
 
-  // Returns 0 and the updated sink, or a negative code.
-  int Run(TokenSink* result);
+  // Returns 0, or a negative code.
+  int Run();
 
  private:
   bool Record(int cs, int j, uint32_t k, int32_t norm) {
@@ -70,18 +73,20 @@ class Aligner {
   const unsigned char* out_;
   const unsigned char* chunk_;
   int length_, base_;
-  TokenSink sink_;
+  TokenSink& sink_;
 };
 
-int Aligner::Run(TokenSink* result) {
+int Aligner::Run() {
   const unsigned char* O = out_;
   const unsigned char* S = chunk_;
+  const uint8_t* const classes = kByteClasses.data();
   const int L = length_;
   int i = 0, j = 0, os = 0, cs = 0;
+  uint8_t all = 0xFF;  // class bits shared by the bytes of O[os, i)
   for (;;) {
     if (O[i] == ' ' || O[i] == 0) {
       // The output token O[os, i) copied S[cs, j).
-      if (!Record(cs, j, ClassOf(os, i), -1)) return VTM_ERR_OUTPUT_TOO_LONG;
+      if (!Record(cs, j, CopiedTokenClass(O + os, i - os, all), -1)) return VTM_ERR_OUTPUT_TOO_LONG;
       if (O[i] == 0) break;
       ++i;
       if (j >= L || S[j] != O[i]) {
@@ -92,7 +97,9 @@ int Aligner::Run(TokenSink* result) {
       }
       cs = j;
       os = i;
+      all = 0xFF;
     } else if (j < L && S[j] == O[i]) {
+      all &= classes[O[i]];
       ++i;
       ++j;
     } else {
@@ -116,13 +123,20 @@ int Aligner::Run(TokenSink* result) {
       if (O[e] == 0) break;
       i = os = e;
       cs = j;
+      all = 0xFF;
     }
   }
-  *result = sink_;
   return 0;
 }
 
 }  // namespace
+
+uint32_t CopiedTokenClass(const unsigned char* token, int length, uint8_t all) {
+  if (length > 0 && ByteIs(token[0], kByteOutWord))
+    return (all & kByteOutWord) ? VTM_TOKEN_WORD : 0;
+  if (length == 1 || (all & kByteSymbol)) return PunctClass(token[0]);
+  return 0;
+}
 
 uint32_t OutputTokenClass(const unsigned char* token, int length) {
   if (length > 0 && ByteIs(token[0], kByteOutWord)) {
@@ -150,7 +164,7 @@ int SplitChunk(const char* text, int start, int end, VtmTokenizerRec* tokenizer,
   }
   Aligner aligner(reinterpret_cast<const unsigned char*>(output),
                   reinterpret_cast<const unsigned char*>(text + start), end - start, start, sink);
-  return aligner.Run(sink);
+  return aligner.Run();
 }
 
 }  // namespace vtm

@@ -36,11 +36,14 @@ struct TokenSink {
 
 // Runs the transducer over the chunk text[start, end) and appends its tokens to *sink,
 // aligned with the input (offsets relative to `text`). On failure returns a negative
-// code; records past sink->count on entry may then have been written, and *sink's
-// count and strings_used are left as they were.
+// code; records and normalized forms past those of *sink on entry may then have been
+// written and counted in *sink: the caller restores its sink as it was.
 int SplitChunk(const char* text, int start, int end, VtmTokenizerRec* tokenizer, TokenSink* sink);
 
 // Class of one output token of a chunk (`length` bytes at `token`).
 uint32_t OutputTokenClass(const unsigned char* token, int length);
+// The same, from the byte classes (char_classes.h) that all its bytes share, `all`
+// (gathered while the token was matched with its input: no second pass over it).
+uint32_t CopiedTokenClass(const unsigned char* token, int length, uint8_t all);
 
 }  // namespace vtm

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "support/token_fixtures.h"
+#include "token/char_classes.h"
 #include "token/tokenizer.h"
 
 namespace vtm {
@@ -97,6 +98,39 @@ TEST(ChunkAlign, ClassesOfOutputTokens) {
   EXPECT_EQ(m.Run("f.\xD7").tokens, (Tokens{T(0, 1, 1), T(2, 1, 0x02)}));
   EXPECT_EQ(OutputTokenClass(reinterpret_cast<const unsigned char*>("\xBF\xA1"), 2), 0x0Au);
   EXPECT_EQ(OutputTokenClass(reinterpret_cast<const unsigned char*>(".a"), 2), 0u);
+}
+
+// The class of a token that copied its input, from the byte classes its bytes share,
+// equals OutputTokenClass: every token of up to two bytes, and random longer ones.
+TEST(ChunkAlign, ClassOfCopiedTokensFromSharedByteClasses) {
+  auto check = [](const std::vector<unsigned char>& token, int* compared) {
+    uint8_t all = 0xFF;
+    for (unsigned char b : token) all &= kByteClasses[b];
+    const int n = static_cast<int>(token.size());
+    // The byte after the token (read for an empty one, as the aligner's separator).
+    std::vector<unsigned char> padded = token;
+    padded.push_back(' ');
+    std::string bytes;
+    for (unsigned char b : token) bytes += std::to_string(b) + " ";
+    ASSERT_EQ(CopiedTokenClass(padded.data(), n, all), OutputTokenClass(padded.data(), n))
+        << "bytes " << bytes;
+    ++*compared;
+  };
+  int compared = 0;
+  check({}, &compared);
+  for (int a = 0; a < 256; ++a) {
+    check({static_cast<unsigned char>(a)}, &compared);
+    for (int b = 0; b < 256; ++b)
+      check({static_cast<unsigned char>(a), static_cast<unsigned char>(b)}, &compared);
+  }
+  std::mt19937 rng(5);
+  static const std::string kPool = "aZ9\xC0\x8A.-'$\xD7\x85\xA1;,!x\x81\x7F";
+  for (int c = 0; c < 20000; ++c) {
+    std::vector<unsigned char> token(3 + rng() % 6);
+    for (unsigned char& b : token) b = static_cast<unsigned char>(kPool[rng() % kPool.size()]);
+    check(token, &compared);
+  }
+  EXPECT_EQ(compared, 1 + 256 + 65536 + 20000);
 }
 
 TEST(ChunkLimits, StringBufferAndRecordArray) {
