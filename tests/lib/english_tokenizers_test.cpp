@@ -218,6 +218,10 @@ TEST(EnglishTokenizers, ChunkCacheGivesTheWalksOutputs) {
   int compared = 0;
   for (const char* name : {"en-brown.vtm", "en-ptb.vtm"}) {
     English cached(name), walked(name);
+    // The records are read directly below: a tokenizer that failed to open is an error
+    // object, not a tokenizer.
+    ASSERT_EQ(vtm_object_error_code(cached.tk.get()), 0) << name;
+    ASSERT_EQ(vtm_object_error_code(walked.tk.get()), 0) << name;
     ASSERT_NE(cached.tk->chunk_cache, nullptr);
     delete walked.tk->chunk_cache;
     walked.tk->chunk_cache = nullptr;
