@@ -93,8 +93,12 @@ TEST(WalkLookup, ExtendedTrailerLengthsWhenSkipping) {
 // Root: a direct-index table label (no more_bit: looked up at once) whose target is the
 // table at 8; entries for a, b, c, d, 4 bytes apart, each final.
 std::vector<uint8_t> DirectTable(std::vector<uint8_t> prefix) {
-  std::vector<uint8_t> net = {16, Lb(kTable), 1};
-  net.resize(8 - prefix.size(), 0);
+  // Written byte by byte: GCC 12 (i686) warns of a copy out of bounds for an initializer
+  // list followed by resize.
+  std::vector<uint8_t> net(8 - prefix.size(), 0);
+  net[0] = 16;
+  net[1] = Lb(kTable);
+  net[2] = 1;
   net.insert(net.end(), prefix.begin(), prefix.end());
   for (char c : {'a', 'b', 'c', 'd'}) Append(net, {Lb(C(c), true), 0, 0, 0});
   return net;
