@@ -18,6 +18,12 @@
 #include "word_stream.h"
 
 namespace vtm::cli {
+namespace {
+
+// Room for the output memo of one thread: the output of some 100,000 typical words.
+constexpr std::size_t kCacheBytesPerThread = 8 << 20;
+
+}  // namespace
 
 const char* const kWordIoHelp =
     "Input: one word per line, from the FILEs or standard input, in UTF-8; each word is "
@@ -66,6 +72,14 @@ void AddWordOptions(CLI::App* cmd, WordOptions* options) {
          "Output form: text (default; the form of flookup and hfst-lookup) or json (one "
          "object per word: {\"word\": ..., \"results\": [...]})")
       ->check(CLI::IsMember({"text", "json"}));
+  cmd->add_option("--cache-entries", options->cache_entries,
+                  "Distinct input lines whose output each thread keeps and gives again when the "
+                  "line comes back (also at most 8 MiB of lines and output per thread; when "
+                  "full, the memo starts afresh); the output is the same with or without it")
+      ->capture_default_str();
+  cmd->add_flag_callback(
+      "--no-cache", [options] { options->cache_entries = 0; },
+      "Look every line up again, even one seen before (same as --cache-entries 0)");
   cmd->add_option("FILE", options->inputs, "Input files (default: standard input; - too)");
 }
 
@@ -109,6 +123,8 @@ int RunWordCommand(const char* command, const WordOptions& options, int mode) {
     task.mode = mode;
     task.json = options.json;
     task.threads = options.threads;
+    task.cache_entries = options.cache_entries;
+    task.cache_bytes = kCacheBytesPerThread;
     status = ForEachInput(command, options.inputs, [&task](int fd, const std::string& name) {
       return RunWordStream(task, fd, name);
     });

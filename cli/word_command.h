@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,11 +14,12 @@
 namespace vtm::cli {
 
 struct WordOptions {
-  std::string transducer;           // -t; empty: the bundled English transducer
-  std::vector<std::string> inputs;  // input files, "-" for stdin; none: stdin
-  std::string dict;                 // --dict entry file, or empty
-  int threads = 1;                  // -j
-  bool json = false;                // --format json
+  std::string transducer;             // -t; empty: the bundled English transducer
+  std::vector<std::string> inputs;    // input files, "-" for stdin; none: stdin
+  std::string dict;                   // --dict entry file, or empty
+  int threads = 1;                    // -j
+  bool json = false;                  // --format json
+  std::size_t cache_entries = 65536;  // --cache-entries; 0 or --no-cache: no output memo
 };
 
 // The text shared by both commands' --help about encodings and output.

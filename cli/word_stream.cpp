@@ -10,12 +10,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "library_message.h"
 #include "line_reader.h"
+#include "output_cache.h"
 #include "text_edges.h"
 
 namespace vtm::cli {
@@ -40,7 +42,10 @@ bool WriteAll(int fd, std::string_view data) {
 class WordWorker {
  public:
   WordWorker(const WordTask& task, const std::string& name)
-      : task_(task), name_(name), results_(new char[kFirstResultBytes]) {}
+      : task_(task),
+        name_(name),
+        results_(new char[kFirstResultBytes]),
+        cache_(task.cache_entries, task.cache_bytes) {}
 
   // Appends the output block of one input line to *out; a rejected line or a failed
   // lookup also appends a message to *err and returns false.
@@ -50,6 +55,15 @@ class WordWorker {
       Reject(line_no, "line longer than 1 MiB, skipped", err);
       return false;
     }
+    // A line answered before gets the same block again. Only clean answers are kept:
+    // rejected lines and warnings carry their line number to stderr.
+    if (task_.cache_entries) {
+      if (std::optional<std::string_view> block = cache_.Find(line)) {
+        out->append(*block);
+        return true;
+      }
+    }
+    const std::size_t mark = out->size();
     std::size_t where = 0;
     // ASCII words go to the library as they are; others are converted into word_.
     std::string_view word = line;
@@ -91,6 +105,7 @@ class WordWorker {
       return false;
     }
     Emit(line, count, out, nullptr);
+    if (task_.cache_entries) cache_.Insert(line, std::string_view(*out).substr(mark));
     return true;
   }
 
@@ -149,6 +164,7 @@ class WordWorker {
   std::size_t results_size_ = kFirstResultBytes;
   std::string word_;
   std::string scratch_;
+  OutputCache cache_;
 };
 
 struct Slice {

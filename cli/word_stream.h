@@ -3,6 +3,7 @@
 // and prints the results in the peers' form or as JSON lines.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "vtmrt.h"
@@ -16,6 +17,10 @@ struct WordTask {
   int mode = 2;                    // lookup mode of vtm_lookup_with_transduction
   bool json = false;               // one JSON object per line instead of the peers' form
   int threads = 1;
+  // Output memo per thread (output_cache.h): at most this many distinct lines, and
+  // cache_bytes bytes of lines and output; 0 entries turns it off.
+  std::size_t cache_entries = 0;
+  std::size_t cache_bytes = 0;
 };
 
 // Looks up every line of the open file descriptor `fd` (`name` is used in messages) and
