@@ -5,6 +5,8 @@
 #     machine): analysis of TOKENS Brown tokens, generation of the distinct analyses that
 #     vtm gives for their distinct forms, start-up (loading and one word);
 #   - vtm's walk alone (LookupWalk / InverseWalk inclusive, per call);
+#   - vtm both as it runs by default (with its output memo, which answers a repeated line
+#     without looking it up again) and with --no-cache (every line looked up);
 #   - wall-time ratios with hyperfine (analysis over WALL_TOKENS tokens, generation over
 #     the analyses ten times), and the CPU time (user + system) of the same runs;
 #   - checks that the tools agree (analyses of every distinct form, generation of every
@@ -102,28 +104,41 @@ walk() {
     END { printf "%d\n", calls ? cost / calls : 0 }' "$1.cg"
 }
 a_vtm=$(total a-vtm tokens.txt "$vtm" lookup -t en.vtm)
+a_vtm_nc=$(total a-vtm-nc tokens.txt "$vtm" lookup --no-cache -t en.vtm)
 a_flookup=$(total a-flookup tokens.txt flookup -i en.foma)
 a_hfst=$(total a-hfst tokens.txt hfst-optimized-lookup -f en.hfstol)
 g_vtm=$(total g-vtm analyses.txt "$vtm" generate -t en.vtm)
+g_vtm_nc=$(total g-vtm-nc analyses.txt "$vtm" generate --no-cache -t en.vtm)
 g_flookup=$(total g-flookup analyses.foma.txt flookup en.foma)
 g_hfst=$(total g-hfst analyses.foma.txt hfst-optimized-lookup -f en-gen.hfstol)
 s_vtm=$(total s-vtm one.txt "$vtm" lookup -t en.vtm)
 s_flookup=$(total s-flookup one.txt flookup -i en.foma)
 s_hfst=$(total s-hfst one.txt hfst-optimized-lookup -f en.hfstol)
 sg_vtm=$(total sg-vtm one-gen.txt "$vtm" generate -t en.vtm)
-walk_a=$(walk a-vtm 'vtm::LookupWalk(')
-walk_g=$(walk g-vtm 'vtm::InverseWalk(')
+walk_a=$(walk a-vtm-nc 'vtm::LookupWalk(')
+walk_g=$(walk g-vtm-nc 'vtm::InverseWalk(')
+# Lookups that the memo left to do: calls of the library's lookup in the default run.
+calls() {
+  awk -v fn="$2" '/^c?fn=/ { match($1, /\([0-9]+\)/); key = substr($1, RSTART, RLENGTH)
+                             if (index($0, fn)) id[key] = 1
+                             inwalk = $1 ~ /^cfn/ && id[key] == 1; next }
+                  /^calls=/ { if (inwalk) { split($1, c, "="); n += c[2] } }
+                  END { print n + 0 }' "$1.cg"
+}
+looked_up=$(calls a-vtm 'vtm::LookupWalk(')
 per() { echo $(($1 / $2)); }
 
 echo "== wall time" >&2
-ratio_a="" ratio_g="" cpu_a="" cpu_g=""
+ratio_a="" ratio_g="" ratio_a_nc="" ratio_g_nc=""
 if command -v hyperfine >/dev/null; then
   hyperfine --style none --warmup 1 --runs "$runs" --export-json wall-a.json \
     -n vtm "$vtm lookup -t en.vtm < tokens-wall.txt > /dev/null" \
+    -n vtm-nc "$vtm lookup --no-cache -t en.vtm < tokens-wall.txt > /dev/null" \
     -n flookup "flookup -i en.foma < tokens-wall.txt > /dev/null" \
     -n hfst "hfst-optimized-lookup -f en.hfstol < tokens-wall.txt > /dev/null" >/dev/null
   hyperfine --style none --warmup 1 --runs "$runs" --export-json wall-g.json \
     -n vtm "$vtm generate -t en.vtm < analyses-wall.txt > /dev/null" \
+    -n vtm-nc "$vtm generate --no-cache -t en.vtm < analyses-wall.txt > /dev/null" \
     -n flookup "flookup en.foma < analyses-wall.foma.txt > /dev/null" \
     -n hfst "hfst-optimized-lookup -f en-gen.hfstol < analyses-wall.foma.txt > /dev/null" \
     >/dev/null
@@ -133,14 +148,14 @@ if command -v hyperfine >/dev/null; then
 import json, sys
 r = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
 cpu = lambda x: x["user"] + x["system"]
-v = r["vtm"]
-print(" ".join(f'{r[p]["median"] / v["median"]:.2f}x/{cpu(r[p]) / cpu(v):.2f}x'
-               for p in ("flookup", "hfst")))
-print(" ".join(f'{r[p]["median"] * 1000:.0f}' for p in ("vtm", "flookup", "hfst")))
+for v in (r["vtm"], r["vtm-nc"]):
+    print(" ".join(f'{r[p]["median"] / v["median"]:.2f}x/{cpu(r[p]) / cpu(v):.2f}x'
+                   for p in ("flookup", "hfst")))
+print(" ".join(f'{r[p]["median"] * 1000:.0f}' for p in ("vtm", "vtm-nc", "flookup", "hfst")))
 EOF
   }
-  { read -r ratio_a; read -r ms_a; } < <(ratios wall-a.json)
-  { read -r ratio_g; read -r ms_g; } < <(ratios wall-g.json)
+  { read -r ratio_a; read -r ratio_a_nc; read -r ms_a; } < <(ratios wall-a.json)
+  { read -r ratio_g; read -r ratio_g_nc; read -r ms_g; } < <(ratios wall-g.json)
 fi
 
 size() { stat -c %s "$1"; }
@@ -149,18 +164,23 @@ report=$(
 Measured $(date -u '+%Y-%m-%d %H:%M') UTC by \`bench/lookup_instructions.sh\` (release build,
 $(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg)). Instructions are callgrind's
 counts for the whole process divided by the words given; vtm's file holds analysis (12)
-and generation (23) compiled from the lexicon section of apertium-en-es.
+and generation (23) compiled from the lexicon section of apertium-en-es. "vtm" is the
+command as it runs by default: its output memo answers a line seen before without a
+lookup (the analysis run looked up $(printf "%'d" "$looked_up") of the words); "--no-cache" looks up
+every line, and the walk's cost per call is from that run.
 
 | work | vtm | vtm walk per call | flookup (foma) | hfst-optimized-lookup |
 |---|---:|---:|---:|---:|
-| analysis, $(printf "%'d" "$ntokens") Brown tokens, per word | $(printf "%'d" "$(per "$a_vtm" "$ntokens")") | $(printf "%'d" "$walk_a") | $(printf "%'d" "$(per "$a_flookup" "$ntokens")") (\`-i\`) | $(printf "%'d" "$(per "$a_hfst" "$ntokens")") |
-| generation, $(printf "%'d" "$nanalyses") analyses, per analysis | $(printf "%'d" "$(per "$g_vtm" "$nanalyses")") | $(printf "%'d" "$walk_g") | $(printf "%'d" "$(per "$g_flookup" "$nanalyses")") | $(printf "%'d" "$(per "$g_hfst" "$nanalyses")") |
+| analysis, $(printf "%'d" "$ntokens") Brown tokens, per word | $(printf "%'d" "$(per "$a_vtm" "$ntokens")") | | $(printf "%'d" "$(per "$a_flookup" "$ntokens")") (\`-i\`) | $(printf "%'d" "$(per "$a_hfst" "$ntokens")") |
+| analysis, the same, \`--no-cache\` | $(printf "%'d" "$(per "$a_vtm_nc" "$ntokens")") | $(printf "%'d" "$walk_a") | | |
+| generation, $(printf "%'d" "$nanalyses") analyses, per analysis | $(printf "%'d" "$(per "$g_vtm" "$nanalyses")") | | $(printf "%'d" "$(per "$g_flookup" "$nanalyses")") | $(printf "%'d" "$(per "$g_hfst" "$nanalyses")") |
+| generation, the same, \`--no-cache\` | $(printf "%'d" "$(per "$g_vtm_nc" "$nanalyses")") | $(printf "%'d" "$walk_g") | | |
 | start-up: load and analyse one word | $(printf "%'d" "$s_vtm") | | $(printf "%'d" "$s_flookup") | $(printf "%'d" "$s_hfst") |
 | start-up: load and generate one word | $(printf "%'d" "$sg_vtm") | | | |
 
 Wall time (hyperfine, median of $runs; peer's time / vtm's time, wall / CPU user+system):
-analysis of $(printf "%'d" "$nwall") tokens ${ratio_a:-not measured (no hyperfine)} (flookup -i, hfst; medians vtm/flookup/hfst ${ms_a:-?} ms);
-generation of the analyses ten times ${ratio_g:-not measured} (flookup, hfst; ${ms_g:-?} ms).
+analysis of $(printf "%'d" "$nwall") tokens ${ratio_a:-not measured (no hyperfine)}, with --no-cache ${ratio_a_nc:-?} (flookup -i, hfst; medians vtm/vtm --no-cache/flookup/hfst ${ms_a:-?} ms);
+generation of the analyses ten times ${ratio_g:-not measured}, with --no-cache ${ratio_g_nc:-?} (flookup, hfst; ${ms_g:-?} ms).
 Results differ from flookup's for $differ_analysis of $(wc -l <distinct.txt) distinct forms
 (hfst: $differ_analysis_hfst) and for $differ_generation of $nanalyses analyses (hfst:
 $differ_generation_hfst). Files: vtm analysis only $(printf "%'d" "$(size en-analysis.vtm)") bytes,

@@ -3,7 +3,9 @@
 # list under callgrind and prints instructions per word for the whole process and for the
 # lookup walk (vtm::LookupWalk, inclusive: the walk with its accepts and decoding), and,
 # with ANNOTATE=1, the walk's cost per source line (this needs line tables: a build
-# configured with -DCMAKE_CXX_FLAGS=-g).
+# configured with -DCMAKE_CXX_FLAGS=-g). LOOKUP_ARGS adds options to `vtm lookup`, such
+# as --no-cache: by default the command answers a repeated line from its output memo,
+# so the whole-process figure then counts each distinct word's lookup about once.
 # Usage: bench/walk_instructions.sh WORDS_FILE [TRANSDUCER] [VTM]
 #   WORDS_FILE  one word per line (e.g. 100,000 Brown tokens)
 #   TRANSDUCER  default: the bundled English transducer of the release build
@@ -20,7 +22,7 @@ command -v valgrind >/dev/null || { echo "walk_instructions.sh: valgrind missing
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-valgrind --tool=callgrind --callgrind-out-file="$tmp/cg.out" "$vtm" lookup -t "$fst" "$words" \
+valgrind --tool=callgrind --callgrind-out-file="$tmp/cg.out" "$vtm" lookup ${LOOKUP_ARGS:-} -t "$fst" "$words" \
   >"$tmp/out.txt" 2>"$tmp/err.txt"
 n=$(wc -l <"$words")
 total=$(callgrind_annotate "$tmp/cg.out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
