@@ -37,6 +37,7 @@ struct BuildArgs {
   int label_base = 0;
   int table_arcs = 12;
   bool read_ahead = false;
+  bool sample_fit = false;
   std::vector<std::string> code_samples;        // texts whose character frequencies order the codes
   std::string chunk_grammar, chunk_subgrammar;  // functions 62, 63 from grammars
   std::vector<std::string> tag_files;           // their tag alphabet: the union of these lists
@@ -152,6 +153,9 @@ int RunBuild(const BuildArgs& args) {
   options.label_base = args.label_base;
   options.encoder.table_min_symbols = args.table_arcs;
   options.read_ahead_insertions = args.read_ahead;
+  options.code_sample_fit = args.sample_fit;
+  if (args.sample_fit && args.code_samples.empty())
+    return usage("--code-sample-fit needs a --code-sample");
   std::string error;
   if (!ParseDate(args.date, &options.creation_date, &error)) return usage(error);
   if (!ValidVersion(args.version_text))
@@ -233,6 +237,9 @@ int RunBuild(const BuildArgs& args) {
                  report.far_states, report.chars, report.tags, report.escaped_symbols);
     if (args.read_ahead)
       std::fprintf(stderr, "vtm build:   %zu insertions read ahead\n", report.insertions_moved);
+    if (args.sample_fit)
+      std::fprintf(stderr, "vtm build:   %zu sample characters without escapes: %s\n",
+                   report.sample_characters_kept.size(), report.sample_characters_kept.c_str());
     for (const auto& fr : report.functions)
       std::fprintf(stderr, "vtm build:   function %d: subnet %d, %zu states, %zu arcs\n",
                    fr.function, fr.subnet, fr.states, fr.arcs);
@@ -311,6 +318,11 @@ void AddBuildCommand(CLI::App& app, int* status) {
                   "Text (UTF-8) whose character frequencies order the label codes, so that "
                   "its frequent characters need no escape codes (default: their frequency "
                   "on the arcs); may be repeated");
+  cmd->add_flag("--code-sample-fit", args->sample_fit,
+                "With --code-sample: give the sample's characters codes without escapes one "
+                "at a time, most frequent first, keeping each only while the file stays no "
+                "larger than without the sample (the symbols that fill the arcs keep their "
+                "cheap codes)");
   cmd->add_flag("--read-ahead-insertions", args->read_ahead,
                 "Move arcs that write without reading input onto the input symbols after "
                 "them, so that lookup meets an insertion (a tokenizer's space) when it reads "

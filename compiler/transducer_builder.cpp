@@ -151,10 +151,11 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
   }
   std::vector<const SymGraph*> graph_ptrs;
   for (const GraphSlot& g : graphs) graph_ptrs.push_back(&g.graph);
-  SymbolCounts counts = CountSymbols(alphabet, graph_ptrs);
-  WeightBySample(options.code_sample, &counts);
+  SymbolCounts arc_counts = CountSymbols(alphabet, graph_ptrs);
   // The generation layout writes its first sides as non-identity pairs x:epsilon.
-  for (const GraphSlot& g : graphs) counts.any_nonid = counts.any_nonid || g.inverse_layout;
+  for (const GraphSlot& g : graphs) arc_counts.any_nonid = arc_counts.any_nonid || g.inverse_layout;
+  SymbolCounts counts = arc_counts;
+  if (!options.code_sample_fit) WeightBySample(options.code_sample, &counts);
 
   // Header and tables that do not depend on the layout.
   TransducerSpec base;
@@ -220,6 +221,43 @@ bool BuildTransducer(const BuildOptions& options, TransducerSpec* spec, BuildRep
     progress("encoding with label base " + std::to_string(lb));
     Candidate c;
     if (encode(lb, plain_choice, &c) && (!best.size || c.size < best.size)) best = std::move(c);
+  }
+  if (options.code_sample_fit && !options.code_sample.empty() && best.size) {
+    // Sample characters that still need escapes, most frequent first; each is kept when
+    // ranking it (with those kept before it) first leaves the file no larger than the
+    // arc counts' file. Characters rarer than one in 10,000 of the sample are not tried.
+    const std::size_t limit = best.size;
+    const int lb = best.codes.label_base;
+    std::vector<uint64_t> seen(256, 0);
+    for (unsigned char ch : options.code_sample) ++seen[ch];
+    std::vector<int> order;
+    for (int b = 0; b < 256; ++b)
+      if (seen[b] && arc_counts.chars[b] && seen[b] * 10000 >= options.code_sample.size())
+        order.push_back(b);
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return seen[x] > seen[y]; });
+    std::vector<bool> keep(256, false);
+    auto kept_sample = [&] {
+      std::string sub;
+      for (unsigned char ch : options.code_sample)
+        if (keep[ch]) sub.push_back(static_cast<char>(ch));
+      return sub;
+    };
+    progress("fitting the code sample into " + std::to_string(limit) + " bytes");
+    for (int b : order) {
+      if (best.codes.chars[b].escapes == 0) continue;
+      keep[b] = true;
+      counts = arc_counts;
+      WeightBySample(kept_sample(), &counts);
+      Candidate c;
+      if (encode(lb, plain_choice, &c) && c.size <= limit) {
+        best = std::move(c);
+        report->sample_characters_kept.push_back(static_cast<char>(b));
+      } else {
+        keep[b] = false;
+      }
+    }
+    counts = arc_counts;
+    WeightBySample(kept_sample(), &counts);
   }
   if (plain_choice && best.size) {
     progress("encoding every function with label base " + std::to_string(best.codes.label_base));

@@ -33,6 +33,11 @@ struct BuildOptions {
   // Text (cp1252 bytes) whose character frequencies order the label codes; empty: the
   // frequencies on the transducers' arcs (code_assignment.h, WeightBySample).
   std::string code_sample;
+  // With a code sample: instead of ranking every sample character first, take them one
+  // at a time, most frequent first, and keep each only when the file stays no larger
+  // than the one ranked by arc counts alone (frequent text characters lose their escape
+  // codes where the layout has room, while the symbols that fill the arcs keep theirs).
+  bool code_sample_fit = false;
   // Insertions (arcs that write without reading) moved onto the input symbols after
   // them, in subnets read by the lookup walk alone (read_ahead.h).
   bool read_ahead_insertions = false;
@@ -52,7 +57,8 @@ struct BuildReport {
   std::size_t network_bytes = 0, code_states = 0, code_arcs = 0, tables = 0;
   std::size_t near_states = 0, far_states = 0;
   std::size_t chars = 0, tags = 0, escaped_symbols = 0;
-  std::size_t insertions_moved = 0;  // by read_ahead_insertions
+  std::size_t insertions_moved = 0;    // by read_ahead_insertions
+  std::string sample_characters_kept;  // by code_sample_fit, in the order kept (cp1252)
   std::vector<FunctionReport> functions;
 };
 

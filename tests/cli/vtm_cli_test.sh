@@ -43,6 +43,12 @@ printf 'cat\n' | "$vtm" lookup -t cat3.vtm > sample-lookup.txt
 contains sample-lookup.txt "cat[n]" "lookup with sample-ranked codes"
 run_status "code sample not UTF-8" 1 "$vtm" build -q -o x.vtm --analysis cat.att --code-sample bad-sample.txt
 contains "$work/err.txt" "bad-sample.txt: the code sample is not UTF-8 text" "code sample message"
+run_status "fitted code sample" 0 "$vtm" build -q -v -o cat4.vtm --analysis cat.att \
+  --code-sample sample.txt --code-sample-fit
+contains "$work/err.txt" "sample characters without escapes" "fitted sample statistics"
+printf 'cat\n' | "$vtm" lookup -t cat4.vtm > fit-lookup.txt
+cmp -s sample-lookup.txt fit-lookup.txt || fail "lookup with a fitted sample differs"
+run_status "fit without a sample" 2 "$vtm" build -q -o x.vtm --analysis cat.att --code-sample-fit
 run_status "info" 0 "$vtm" info cat.vtm
 for line in "copyright: (c) me" "version: 3.1" "creation date: 1577923200" "language: 9" \
             "capabilities: 0x089" "functions: 1->0 12->1" "tags: 1" "characters: 3"; do

@@ -1,7 +1,8 @@
 // Label codes ranked by a sample text (compiler/code_assignment.h, WeightBySample): the
 // ranking property on random alphabets and samples, and differential lookups of random
 // transducers compiled with random samples against the reference interpreter (the codes
-// change, the results must not).
+// change, the results must not), and the fitted sample (characters kept only while the
+// file stays as small as without the sample) on random transducers.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "compiler/att_reader.h"
 #include "compiler/code_assignment.h"
 #include "compiler/symbols.h"
+#include "compiler/transducer_builder.h"
 #include "support/att_reference.h"
 #include "support/compiled_att.h"
+#include "support/fsm_fixtures.h"
 #include "vtmrt.h"
 
 namespace vtm::compiler {
@@ -113,6 +117,84 @@ TEST(CodeSample, CompiledWithAnySampleTheLookupsStayTheSame) {
     if (HasFailure()) return;
   }
   EXPECT_EQ(compared, 1462);  // fixed by the seed
+}
+
+// Bytes of the file compiled from `att` with `sample` (fitted or not); the characters
+// that the fit kept go to *kept.
+std::size_t CompiledSize(const std::string& att, const std::string& sample, bool fit,
+                         int label_base, std::string* kept) {
+  auto t = std::make_shared<AttTransducer>();
+  std::string error;
+  EXPECT_TRUE(ReadAtt(att, 0, t.get(), &error)) << error;
+  BuildOptions build;
+  build.inputs.push_back({kFunctionAnalysis, "fit", t});
+  build.label_base = label_base;
+  build.code_sample = sample;
+  build.code_sample_fit = fit;
+  TransducerSpec spec;
+  BuildReport report;
+  EXPECT_TRUE(BuildTransducer(build, &spec, &report, &error)) << error;
+  *kept = report.sample_characters_kept;
+  return test::LayOut(spec, nullptr).size();
+}
+
+// A fitted sample never makes the file larger than the arc counts' file, keeps only
+// characters of the sample and the alphabet, most frequent first, and changes no lookup.
+TEST(CodeSample, AFittedSampleKeepsTheSizeAndTheLookups) {
+  std::mt19937 rng(13);
+  test::RandomAttOptions o;
+  for (const char* c : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n",
+                        "o", "p", "A", "B", "C", "D", "E", "F", "G", ".", ",", "'", "-"})
+    o.chars.push_back(c);
+  const std::string pool = "ABCDEFG.,'-abcdefgh";
+  int compared = 0;
+  std::size_t kept_in_all = 0;
+  for (int seed = 0; seed < 40; ++seed) {
+    o.states = 6 + seed % 14;
+    o.arcs = 30 + seed * 4;
+    o.wide_states = seed % 3;
+    o.cyclic = seed % 2;
+    o.tags.clear();
+    if (seed % 4 != 0) o.tags = {"<n>", "<pl>", "<sg>", "<vblex>", "<adj>", "<det>"};
+    const std::string att = test::RandomAtt(o, rng);
+    std::string sample;
+    for (int n = 50 + static_cast<int>(rng() % 500); n > 0; --n)
+      sample += pool[(rng() % pool.size()) * (rng() % pool.size()) / pool.size()];
+    const int label_base = seed % 3 == 0 ? 0 : 160 + 16 * (seed % 4);
+    std::string kept, none;
+    const std::size_t plain = CompiledSize(att, "", false, label_base, &none);
+    const std::size_t fitted = CompiledSize(att, sample, true, label_base, &kept);
+    ASSERT_LE(fitted, plain) << "sample '" << sample << "'\n" << att;
+    kept_in_all += kept.size();
+    std::vector<std::size_t> seen(256, 0);
+    for (unsigned char ch : sample) ++seen[ch];
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      const auto ch = static_cast<unsigned char>(kept[i]);
+      ASSERT_GT(seen[ch], 0u) << kept;
+      ASSERT_NE(att.find(static_cast<char>(ch)), std::string::npos) << kept;
+      if (i > 0) {
+        ASSERT_LE(seen[ch], seen[static_cast<unsigned char>(kept[i - 1])]) << kept;
+      }
+    }
+
+    test::AttReference ref;
+    ref.limits.max_steps = 100000;
+    ref.limits.max_output_symbols = 24;
+    std::string error;
+    ASSERT_TRUE(ref.Parse(att, 0, &error)) << error;
+    test::CompileAttOptions co;
+    co.label_base = label_base;
+    co.code_sample = sample;
+    co.code_sample_fit = true;
+    test::FsmPtr fsm = test::CompileAtt(att, "fit" + std::to_string(seed) + ".vtm", co);
+    ASSERT_NE(fsm, nullptr);
+    std::vector<std::string> texts = ref.SampleTexts(rng, 30, false);
+    compared +=
+        test::CompareLookups(fsm.get(), ref, texts, "fitted sample '" + sample + "'\n" + att);
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(kept_in_all, 0u);  // the fit does keep characters
+  EXPECT_GT(compared, 400);
 }
 
 }  // namespace

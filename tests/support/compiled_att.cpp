@@ -29,6 +29,7 @@ FsmPtr CompileAtt(const std::string& att, const std::string& file_name,
   build.encoder.table_min_inputs = options.table_min_inputs;
   build.code_sample = options.code_sample;
   build.read_ahead_insertions = options.read_ahead_insertions;
+  build.code_sample_fit = options.code_sample_fit;
   compiler::TransducerSpec spec;
   compiler::BuildReport report;
   if (!compiler::BuildTransducer(build, &spec, &report, &error)) {

@@ -21,6 +21,7 @@ struct CompileAttOptions {
   int table_min_inputs = 6;            // generation: states reading this many codes get a table
   std::string code_sample = "";        // cp1252 text ranking the character codes; empty: arc counts
   bool read_ahead_insertions = false;  // the compiler's read-ahead pass for insertions
+  bool code_sample_fit = false;        // the sample's characters kept only while the file fits
 };
 
 // Compiles `att` into the temporary file `file_name` and loads it. When the text cannot
