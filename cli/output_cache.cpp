@@ -9,6 +9,7 @@ namespace vtm::cli {
 namespace {
 
 constexpr std::size_t kFirstSlots = 1024;
+constexpr std::size_t kFirstArenaBytes = 256 << 10;
 
 }  // namespace
 
@@ -24,8 +25,14 @@ void OutputCache::Clear() {
   ++flushes_;
 }
 
-// Doubles the table (load factor at most one half) and places every entry again.
+// Doubles the table (load factor at most one half) and places every entry again. The
+// first call also sets room aside for the entries and the arena, so that a memo being
+// filled does not copy them over and over while it is small.
 void OutputCache::Grow() {
+  if (slots_.empty()) {
+    entries_.reserve(std::min(max_entries_, kFirstSlots * 4));
+    arena_.reserve(std::min(max_bytes_, kFirstArenaBytes));
+  }
   const std::size_t size = slots_.empty() ? kFirstSlots : slots_.size() * 2;
   slots_.assign(size, 0u);
   const std::size_t mask = size - 1;
@@ -36,14 +43,13 @@ void OutputCache::Grow() {
   }
 }
 
-void OutputCache::Insert(std::string_view key, std::string_view value) {
+void OutputCache::Insert(std::string_view key, std::uint64_t h, std::string_view value) {
   const std::size_t size = key.size() + value.size();
   if (key.size() > kMaxKeyBytes || value.size() > kMaxValueBytes || size > max_bytes_ ||
       max_entries_ == 0)
     return;
   if (entries_.size() + 1 > max_entries_ || arena_.size() + size > max_bytes_) Clear();
   if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
-  const std::uint64_t h = Hash(key);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = h & mask;
   while (slots_[i] != 0) i = (i + 1) & mask;

@@ -33,9 +33,10 @@ class OutputCache {
 
   // The value stored for `key`, if any; valid until the next Insert. Inline: it runs
   // once per input line, and most lines of running text are answered here.
-  std::optional<std::string_view> Find(std::string_view key) const {
+  std::optional<std::string_view> Find(std::string_view key) const { return Find(key, Hash(key)); }
+  // The same with the key's hash (HashOf), which the caller keeps for Insert.
+  std::optional<std::string_view> Find(std::string_view key, std::uint64_t h) const {
     if (slots_.empty()) return std::nullopt;
-    const std::uint64_t h = Hash(key);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
       const std::uint32_t slot = slots_[i];
@@ -49,7 +50,10 @@ class OutputCache {
 
   // Stores `value` for `key` (which must not be present). Empties the memo first when the
   // entry would pass a cap; passes over keys and values above the size limits.
-  void Insert(std::string_view key, std::string_view value);
+  void Insert(std::string_view key, std::string_view value) { Insert(key, Hash(key), value); }
+  void Insert(std::string_view key, std::uint64_t hash, std::string_view value);
+
+  static std::uint64_t HashOf(std::string_view key) { return Hash(key); }
 
   std::size_t entries() const { return entries_.size(); }
   std::size_t bytes() const { return arena_.size(); }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,8 +58,10 @@ class WordWorker {
     }
     // A line answered before gets the same block again. Only clean answers are kept:
     // rejected lines and warnings carry their line number to stderr.
+    std::uint64_t hash = 0;
     if (task_.cache_entries) {
-      if (std::optional<std::string_view> block = cache_.Find(line)) {
+      hash = OutputCache::HashOf(line);
+      if (std::optional<std::string_view> block = cache_.Find(line, hash)) {
         out->append(*block);
         return true;
       }
@@ -105,7 +108,7 @@ class WordWorker {
       return false;
     }
     Emit(line, count, out, nullptr);
-    if (task_.cache_entries) cache_.Insert(line, std::string_view(*out).substr(mark));
+    if (task_.cache_entries) cache_.Insert(line, hash, std::string_view(*out).substr(mark));
     return true;
   }
 
