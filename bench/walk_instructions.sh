@@ -27,8 +27,12 @@ valgrind --tool=callgrind --callgrind-out-file="$tmp/cg.out" "$vtm" lookup ${LOO
 n=$(wc -l <"$words")
 total=$(callgrind_annotate "$tmp/cg.out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
 # Calls of the walk and its inclusive cost, from the callers' call records.
+# A function's name is written once, with its number, on whichever fn= or cfn= line comes
+# first; later lines give the number alone.
 read -r calls walk < <(awk '
-  /^cfn=/ { inwalk = index($0, "vtm::LookupWalk(") > 0 || (id[$1] == 1); if (index($0, "vtm::LookupWalk(")) id[$1] = 1; next }
+  /^c?fn=/ { match($1, /\([0-9]+\)/); key = substr($1, RSTART, RLENGTH)
+             if (index($0, "vtm::LookupWalk(")) id[key] = 1
+             inwalk = $1 ~ /^cfn/ && id[key] == 1; next }
   /^calls=/ { if (inwalk) { split($1, c, "="); calls += c[2]; take = 1 } next }
   take { walk += $2; take = 0; inwalk = 0 }
   END { print calls + 0, walk + 0 }' "$tmp/cg.out")
