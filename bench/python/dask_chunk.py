@@ -74,9 +74,7 @@ def one_process(paths: list, out: str, partitions: int) -> tuple:
     for k in range(0, len(paths), per_part):
         with open(os.path.join(out, f"part-{k // per_part:05d}.jsonl"), "wb") as f:
             for path in paths[k:k + per_part]:
-                lines = vd._chunk_lines(path, True, False, options)
-                f.write(lines)
-                sentences += lines.count(b"\n")
+                sentences += vd._write_chunk_lines(path, f, True, False, options)
     return time.perf_counter() - wall, cpu_seconds() - cpu, sentences, page_faults() - faults
 
 

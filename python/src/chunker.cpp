@@ -28,8 +28,13 @@ struct ChunkedGroup {
 
 }  // namespace
 
-// The sentences of one call, their parts one after another.
+// The sentences of one call, their parts one after another. write_json() takes one from
+// the chunker's pool and clears it, so that a worker writing file after file reuses the
+// same memory instead of mapping megabytes afresh for every file.
 struct Chunker::Chunked {
+  std::string sentences;                // the token stream's sentence lines
+  std::vector<std::size_t> ends;        // where each of them ends
+  std::string piece;                    // write_json's output piece
   std::string words, tags;              // each ended by a NUL
   std::vector<std::size_t> token_ends;  // tokens up to each sentence's end
   std::vector<ChunkedGroup> groups;
@@ -40,6 +45,23 @@ struct Chunker::Chunked {
   std::vector<std::string> errors;    // per sentence, "" when none
   std::vector<std::string> messages;  // from the token stream
   std::size_t tokens = 0;
+
+  void Clear() {
+    sentences.clear();
+    ends.clear();
+    piece.clear();
+    words.clear();
+    tags.clear();
+    token_ends.clear();
+    groups.clear();
+    group_ends.clear();
+    labels.clear();
+    json.clear();
+    json_ends.clear();
+    errors.clear();
+    messages.clear();
+    tokens = 0;
+  }
 };
 
 Chunker::Chunker(pyb::object tokenizer, pyb::object tagger, pyb::object grouper, bool subgroups,
@@ -77,6 +99,7 @@ void Chunker::Close() {
   std::unique_lock lock(lock_, std::defer_lock);
   LockWithoutGil(lock);
   chunkers_.Clear();
+  results_.Clear();
   if (closed_) return;
   closed_ = true;
   if (made_tokenizer_) tokenizer_->Close();
@@ -115,8 +138,8 @@ void Chunker::Run(pyb::handle text, bool html, long long first_sentence, bool re
       code = tokenizer.code();
     } else {
       // The sentences, as `vtm tokenize --sentences` writes them.
-      std::string sentences;
-      std::vector<std::size_t> ends;
+      std::string& sentences = got.sentences;
+      std::vector<std::size_t>& ends = got.ends;
       cli::TokenTask task;
       task.command = "chunk";
       task.tokenizer = tokenizer.tokenizer();
@@ -175,6 +198,68 @@ pyb::bytes Chunker::ChunkJson(pyb::handle text, bool html, long long first_sente
   Chunked got;
   Run(text, html, first_sentence, false, &got);
   return pyb::bytes(got.json);
+}
+
+std::size_t Chunker::WriteJson(pyb::handle file, pyb::handle text, bool html,
+                               long long first_sentence, pyb::handle fields) {
+  std::string_view head;
+  if (!fields.is_none()) {
+    if (!PyBytes_Check(fields.ptr()))
+      Raise(VTM_ERR_NULL_OBJECT,
+            std::string("fields must be bytes or None, not ") + Py_TYPE(fields.ptr())->tp_name,
+            kArgumentTypeError);
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    PyBytes_AsStringAndSize(fields.ptr(), &data, &size);
+    head = std::string_view(data, static_cast<std::size_t>(size));
+    if (head.find_first_of("\n\r") != std::string_view::npos)
+      Raise(VTM_ERR_NULL_OBJECT, "fields must not hold a line break", kArgumentError);
+  }
+  if (!pyb::hasattr(file, "write"))
+    Raise(VTM_ERR_NULL_OBJECT,
+          std::string("file must have a write() method; a ") + Py_TYPE(file.ptr())->tp_name +
+              " has none",
+          kArgumentTypeError);
+  const pyb::object write = file.attr("write");
+  Taken<Chunked> taken(results_, [] { return std::make_unique<Chunked>(); });
+  Chunked& got = *taken.get();
+  got.Clear();
+  Run(text, html, first_sentence, false, &got);
+
+  // Pieces of at most about 32 KiB, each passed as a bytes object of its own: small
+  // enough that the allocator reuses their memory from one piece to the next even where
+  // it hands freed memory back to the system early (as Dask's workers are set up to).
+  constexpr std::size_t kPiece = 32 * 1024;
+  std::string& piece = got.piece;
+  auto flush = [&] {
+    std::size_t from = 0;
+    while (from < piece.size()) {
+      const pyb::object written = write(pyb::bytes(piece.data() + from, piece.size() - from));
+      // A raw file may take less than it is given; a buffered one takes everything.
+      if (written.is_none() || !PyLong_Check(written.ptr())) break;
+      const long long n = written.cast<long long>();
+      if (n <= 0) Raise(VTM_ERR_IO, "the file's write() took nothing");
+      from += static_cast<std::size_t>(n);
+    }
+    piece.clear();
+  };
+  std::size_t from = 0;
+  for (const std::size_t end : got.json_ends) {
+    const std::string_view line(got.json.data() + from, end - from);
+    from = end;
+    if (head.empty() || line.size() < 2 || line[0] != '{') {
+      piece.append(line);
+    } else {
+      // "{" fields "," and the rest of the record; an empty record gets no comma.
+      piece.push_back('{');
+      piece.append(head);
+      if (line[1] != '}') piece.push_back(',');
+      piece.append(line.substr(1));
+    }
+    if (piece.size() >= kPiece) flush();
+  }
+  flush();
+  return got.json_ends.size();
 }
 
 pyb::list Chunker::Chunk(pyb::handle text, bool html, long long first_sentence) {

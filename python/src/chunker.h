@@ -33,6 +33,12 @@ class Chunker {
   // The JSON lines of the same sentences (what their to_json() objects are written from,
   // as `vtm chunk -f json` writes them, each ended by LF), without making any record.
   pybind11::bytes ChunkJson(pybind11::handle text, bool html, long long first_sentence);
+  // Writes the same lines to `file` (an object with a binary write(), such as
+  // open(path, "wb") gives) in pieces, through memory reused from call to call; `fields`
+  // (bytes or None): JSON members ("name":value,...) put first in every line's object.
+  // Returns the number of lines written.
+  std::size_t WriteJson(pybind11::handle file, pybind11::handle text, bool html,
+                        long long first_sentence, pybind11::handle fields);
   // Frees the chunker's work objects and closes the parts it made. Idempotent.
   void Close();
   bool closed();
@@ -52,6 +58,7 @@ class Chunker {
   bool made_tokenizer_ = false, made_tagger_ = false, made_grouper_ = false;
   cli::GroupOptions options_;
   Pool<cli::SentenceChunker> chunkers_;
+  Pool<Chunked> results_;
 };
 
 }  // namespace vtm::py

@@ -307,6 +307,22 @@ Grouper may serve several threads. close() frees it.
           "The same sentences as chunk() as the UTF-8 JSON lines `vtm chunk -f json`\n"
           "writes (one per sentence, each ended by LF), without making a Python object per\n"
           "token or group: for writing the results out.")
+      .def(
+          "write_json",
+          [](Chunker& c, pyb::handle file, pyb::handle text, bool html, pyb::handle first_sentence,
+             pyb::handle fields) {
+            return c.WriteJson(file, text, html, Count(first_sentence, "first_sentence", 1),
+                               fields);
+          },
+          pyb::arg("file"), pyb::arg("text"), pyb::arg("html") = false, pyb::kw_only(),
+          pyb::arg("first_sentence") = 1, pyb::arg("fields") = pyb::none(),
+          "write_json(file: BinaryIO, text: str, html: bool = False, *, first_sentence: int = 1,"
+          " fields: bytes | None = None) -> int\n\n"
+          "Writes the lines of chunk_json() to a binary file (anything with a write() that\n"
+          "takes bytes) and returns how many it wrote. fields: JSON members put first in\n"
+          "every line's object, such as b'\"file\":\"a.txt\"'. The lines go out in pieces\n"
+          "of about 32 KiB through memory the chunker reuses, so that writing a corpus file\n"
+          "by file does not allocate the whole output of each.")
       .def("close", &Chunker::Close,
            "close() -> None\n\nFrees the chunker and closes the parts it made itself. "
            "Idempotent.")

@@ -185,3 +185,71 @@ def test_close_while_other_threads_chunk(texts):
             c.chunk(text)
         for o in (c, tok, tag, grp):
             o.close()
+
+
+class _Pieces:
+    """A binary file that keeps each piece it is given and takes at most `take` bytes of
+    each call (as a raw file may), or everything."""
+
+    def __init__(self, take=None):
+        self.pieces, self.take = [], take
+
+    def write(self, data):
+        taken = bytes(data if self.take is None else data[:self.take])
+        self.pieces.append(taken)
+        return len(taken)
+
+    def value(self):
+        return b"".join(self.pieces)
+
+
+def test_write_json_writes_the_lines_of_chunk_json(chunker, texts):
+    # Long and short texts in turn on one chunker, so that memory reused from a longer
+    # call must never show through in a shorter one.
+    order = [texts[2], texts[0], "", texts[1][:300], texts[1], "The end.", texts[2][:5000]]
+    fields = [None, b'"file":"a.txt"', b'"file":"d\\u00e9j\\u00e0 vu.txt","n":3', b""]
+    compared = 0
+    for k, text in enumerate(order):
+        want = chunker.chunk_json(text)
+        field = fields[k % len(fields)]
+        out = _Pieces(take=None if k % 2 else 4096)
+        lines = chunker.write_json(out, text, fields=field)
+        assert lines == want.count(b"\n")
+        got = out.value()
+        if not field:
+            assert got == want
+        else:
+            extra = json.loads(b"{" + field + b"}")
+            records = [json.loads(line) for line in got.splitlines()]
+            assert records == [dict(extra, **json.loads(line)) for line in want.splitlines()]
+            assert all(list(r)[:len(extra)] == list(extra) for r in records)
+        # Each call's piece is small: about 32 KiB and at most one sentence's line more.
+        longest = max((len(line) for line in want.splitlines()), default=0)
+        assert all(len(p) <= 32 * 1024 + longest + len(field or b"") + 2 for p in out.pieces)
+        compared += lines
+    assert compared > 1000, compared
+
+
+def test_write_json_bad_arguments(chunker, tmp_path):
+    with pytest.raises(vtmrt.ArgumentTypeError):
+        chunker.write_json(object(), "The man left.")
+    with pytest.raises(vtmrt.ArgumentTypeError):
+        chunker.write_json(_Pieces(), "The man left.", fields="\"file\":1")
+    with pytest.raises(vtmrt.ArgumentError):
+        chunker.write_json(_Pieces(), "The man left.", fields=b'"a":1\n')
+    with pytest.raises(vtmrt.FileError):
+        chunker.write_json(_Pieces(take=0), "The man left.")  # takes nothing
+    with open(tmp_path / "t.jsonl", "w") as text_file, pytest.raises(TypeError):
+        chunker.write_json(text_file, "The man left.")  # a text file takes no bytes
+
+    class Failing:
+        def write(self, data):
+            raise OSError("disk full")
+
+    with pytest.raises(OSError, match="disk full"):
+        chunker.write_json(Failing(), "The man left.")
+    assert_rejects_bad_text(lambda text: chunker.write_json(_Pieces(), text))
+    # The chunker still works after every failure.
+    out = _Pieces()
+    assert chunker.write_json(out, "The man left.") == 1
+    assert out.value() == chunker.chunk_json("The man left.")

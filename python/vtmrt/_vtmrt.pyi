@@ -1,6 +1,6 @@
 # Type hints of the extension module vtmrt._vtmrt (python/src/module.cpp).
 import os
-from typing import Iterable, Iterator, List, Optional, Tuple, Union
+from typing import BinaryIO, Iterable, Iterator, List, Optional, Tuple, Union
 
 from ._types import ChunkedSentence, Group, Token
 
@@ -97,6 +97,15 @@ class Chunker:
     ) -> None: ...
     def chunk(self, text: str, html: bool = False, *, first_sentence: int = 1) -> List[ChunkedSentence]: ...
     def chunk_json(self, text: str, html: bool = False, *, first_sentence: int = 1) -> bytes: ...
+    def write_json(
+        self,
+        file: BinaryIO,
+        text: str,
+        html: bool = False,
+        *,
+        first_sentence: int = 1,
+        fields: Optional[bytes] = None,
+    ) -> int: ...
     def close(self) -> None: ...
     @property
     def closed(self) -> bool: ...

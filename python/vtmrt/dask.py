@@ -40,6 +40,7 @@ import codecs
 import collections
 import functools
 import glob
+import io
 import json
 import os
 import threading
@@ -156,18 +157,24 @@ def _chunk_text(text: str, chunker: "vtmrt.Chunker", html: bool) -> List[Record]
     return [json.loads(line) for line in chunker.chunk_json(text, html).splitlines()]
 
 
-def _chunk_lines(element: str, files: bool, html: bool, options: Dict[str, Any]) -> bytes:
-    """What _chunk_element gives for `element`, as its JSON lines (UTF-8, each ended by LF)
-    made by the chunker itself: no Python object per sentence, group or token."""
+def _write_chunk_lines(element: str, out: Any, files: bool, html: bool,
+                       options: Dict[str, Any]) -> int:
+    """Writes what _chunk_element gives for `element` to the binary file `out` as its JSON
+    lines (UTF-8, each ended by LF), made by the chunker itself: no Python object per
+    sentence, group or token, and no copy of the whole output. Returns the lines written."""
     chunker = _chunker(options)
     if not files:
-        return chunker.chunk_json(element, html)
-    lines = chunker.chunk_json(_read_text(element), html)
-    if not lines:
-        return lines
-    # Every line is an object: "file" goes first, as in _with_file's records.
-    prefix = b'{"file":' + json.dumps(element, ensure_ascii=False).encode("utf-8") + b","
-    return prefix + lines[1:].replace(b"\n{", b"\n" + prefix)
+        return chunker.write_json(out, element, html)
+    # "file" goes first, as in _with_file's records.
+    fields = b'"file":' + json.dumps(element, ensure_ascii=False).encode("utf-8")
+    return chunker.write_json(out, _read_text(element), html, fields=fields)
+
+
+def _chunk_lines(element: str, files: bool, html: bool, options: Dict[str, Any]) -> bytes:
+    """The lines _write_chunk_lines writes, as bytes."""
+    out = io.BytesIO()
+    _write_chunk_lines(element, out, files, html, options)
+    return out.getvalue()
 
 
 def _chunk_element(element: str, files: bool, html: bool, options: Dict[str, Any]):
@@ -251,7 +258,7 @@ def chunk(bag: db.Bag, *, files: bool = False, html: bool = False, subgroups: bo
     chunks = bag.map(_chunk_element, files=files, html=html, options=options)
     # How write_jsonl makes this bag's lines straight from `bag`, on the worker that reads
     # the element. A bag made from this one by another operation does not have it.
-    chunks._vtmrt_lines = (bag, functools.partial(_chunk_lines, files=files, html=html,
+    chunks._vtmrt_lines = (bag, functools.partial(_write_chunk_lines, files=files, html=html,
                                                   options=options))
     return chunks
 
@@ -289,8 +296,14 @@ def _record_lines(element: Any) -> bytes:
                    for r in records).encode("utf-8")
 
 
+def _write_record_lines(element: Any, out: Any) -> int:
+    data = _record_lines(element)
+    out.write(data)
+    return data.count(b"\n")
+
+
 def _write_partition(elements: Iterable[Any], number: int, directory: str, name: str,
-                     lines_of: Callable[[Any], bytes]) -> List[Tuple[str, int]]:
+                     write_lines: Callable[[Any, Any], int]) -> List[Tuple[str, int]]:
     """Writes one partition's lines, element by element as they are made, through a
     temporary file of this attempt's own, renamed over the final name only when
     complete."""
@@ -300,9 +313,7 @@ def _write_partition(elements: Iterable[Any], number: int, directory: str, name:
     try:
         with open(temporary, "wb") as out:
             for element in elements:
-                data = lines_of(element)
-                out.write(data)
-                lines += data.count(b"\n")
+                lines += write_lines(element, out)
             out.flush()
             os.fsync(out.fileno())
         os.replace(temporary, final)
@@ -331,9 +342,9 @@ def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
     # the lines itself from the partition of texts or paths, so that a worker reads,
     # chunks and writes its files with nothing passed on; for another bag, Dask fuses the
     # task with those that make the partition, so records are written as they come.
-    source, lines_of = getattr(bag, "_vtmrt_lines", (bag, _record_lines))
+    source, write_lines = getattr(bag, "_vtmrt_lines", (bag, _write_record_lines))
     key = "vtmrt-write-jsonl-" + tokenize(bag, directory, name)
-    tasks = {(key, k): (_write_partition, (source.name, k), k, directory, name, lines_of)
+    tasks = {(key, k): (_write_partition, (source.name, k), k, directory, name, write_lines)
              for k in range(count)}
     graph = HighLevelGraph.from_collections(key, tasks, dependencies=[source])
     files = db.Bag(graph, key, count).compute(**compute)
