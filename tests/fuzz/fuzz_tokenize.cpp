@@ -5,6 +5,8 @@
 // protocol must give exactly the tokens of calls on the whole text. The tokenizer
 // transducer copies chunks, splits "." and "'" off and writes "QU" for "Q", so chunks
 // get several tokens and normalized forms.
+#include <sanitizer/asan_interface.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <sanitizer/asan_interface.h>
 
 #include "compiler/cp1252.h"
 #include "compiler/file_writer.h"
@@ -125,8 +125,8 @@ int Call(VtmTokenizer tk, const std::string& text, int flags, int capacity, int 
   std::memset(strings, 0xA5, static_cast<std::size_t>(strings_size));
   int count = -1;
   const int n = static_cast<int>(text.size());
-  const int rc = vtm_tokenize(text.data(), n, tk, flags, records, capacity, strings,
-                              strings_size, &count);
+  const int rc =
+      vtm_tokenize(text.data(), n, tk, flags, records, capacity, strings, strings_size, &count);
   Check(count >= 0 && count <= capacity);
   if (rc < 0) {
     Check(count == 0);
