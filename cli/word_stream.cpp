@@ -28,6 +28,8 @@ namespace {
 constexpr std::size_t kLinesPerThread = 512;
 constexpr std::size_t kFirstResultBytes = 1 << 16;
 constexpr std::size_t kMaxResultBytes = 1 << 26;
+constexpr std::size_t kMemoWindow = 1024;
+constexpr std::size_t kMemoRest = 16384;
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -59,10 +61,12 @@ class WordWorker {
     // A line answered before gets the same block again. Only clean answers are kept:
     // rejected lines and warnings carry their line number to stderr.
     std::uint64_t hash = 0;
-    if (task_.cache_entries) {
+    const bool memo = UseMemo();
+    if (memo) {
       hash = OutputCache::HashOf(line);
       if (std::optional<std::string_view> block = cache_.Find(line, hash)) {
         out->append(*block);
+        ++window_hits_;
         return true;
       }
     }
@@ -108,7 +112,23 @@ class WordWorker {
       return false;
     }
     Emit(line, count, out, nullptr);
-    if (task_.cache_entries) cache_.Insert(line, hash, std::string_view(*out).substr(mark));
+    if (memo) cache_.Insert(line, hash, std::string_view(*out).substr(mark));
+    return true;
+  }
+
+  // The memo pays for itself only when lines come back. Every kMemoWindow lines the
+  // worker counts how many were answered from it; below one in 16 the memo rests for
+  // kMemoRest lines (neither read nor filled), and then is tried again.
+  bool UseMemo() {
+    if (!task_.cache_entries) return false;
+    if (rest_ > 0) {
+      --rest_;
+      return false;
+    }
+    if (++window_lines_ == kMemoWindow) {
+      if (window_hits_ * 16 < window_lines_) rest_ = kMemoRest;
+      window_lines_ = window_hits_ = 0;
+    }
     return true;
   }
 
@@ -168,6 +188,7 @@ class WordWorker {
   std::string word_;
   std::string scratch_;
   OutputCache cache_;
+  std::size_t window_lines_ = 0, window_hits_ = 0, rest_ = 0;
 };
 
 struct Slice {

@@ -51,6 +51,21 @@ for seed in $(seq 1 12); do
     done
   done
 done
+# Input that hardly repeats, then repeats again: the memo rests while it does not pay and
+# comes back; the output stays the same throughout.
+{ awk 'BEGIN { for (i = 0; i < 40000; i++) print (i % 50 == 0 ? "houses" : "house" i) }'
+  draw 99 30000; } > "$work/rare.txt"
+for variant in "lookup" "lookup --format json" "generate"; do
+  # shellcheck disable=SC2086
+  "$vtm" $variant -t "$mini" --no-cache < "$work/rare.txt" > "$work/want.out" 2> "$work/want.err"
+  for config in "" "-j 3" "--cache-entries 5"; do
+    # shellcheck disable=SC2086
+    "$vtm" $variant -t "$mini" $config < "$work/rare.txt" > "$work/got.out" 2> "$work/got.err"
+    cases=$((cases + 1))
+    cmp -s "$work/want.out" "$work/got.out" || fail "rare repeats, $variant $config: output differs"
+    cmp -s "$work/want.err" "$work/got.err" || fail "rare repeats, $variant $config: stderr differs"
+  done
+done
 # The inputs hold every kind of line, and the comparison is not vacuous.
 grep -q maison <("$vtm" lookup -t "$mini" --dict "$data/entries.txt" < "$work/in.txt" 2>/dev/null) ||
   fail "the last input has no dictionary word"
