@@ -118,12 +118,14 @@ int Scanner::Run(int* count_out) {
       }
       if (p == length) break;  // a final piece: nothing follows
     }
-    // The word path: words that are each followed by a single space and then by a byte
-    // other than whitespace, read from the block masks while the block holds the word,
-    // its space and the byte after it. Each gives what steps 4, 5 and 1 give (a word
-    // token, then the space passed over); the steps below take over at the first place
-    // that does not fit. The block always lies inside the piece, so the end of a
-    // non-final piece is never met here.
+    // The word path: words that are each followed by a single space, or by one closing
+    // mark and a single space, and then by a byte other than whitespace, read from the
+    // block masks while the block holds the word, its space and the byte after it. Each
+    // gives what steps 4, 5 (or 8) and 1 give (a word token, the mark's token, then the
+    // space passed over); the steps below take over at the first place that does not
+    // fit. A word that runs past the end of its block is read again from a block that
+    // starts with it. The block always lies inside the piece, so the end of a non-final
+    // piece is never met here.
     for (;;) {
       int at = p - block_at;
       if (at > kBlockBytes - 2) {
@@ -135,15 +137,39 @@ int Scanner::Run(int* count_out) {
         at = 0;
       }
       const int word_end = at + std::countr_zero(~words >> at);  // 64 and above: past
-      if (word_end == at || word_end > kBlockBytes - 2 || count == capacity ||
-          !((single >> word_end) & 1))
-        break;
+      if (word_end == at) break;
+      if (word_end > kBlockBytes - 2) {
+        // The block ends inside the word or before the byte after its space: the next
+        // block starts at the word, unless it already did.
+        if (at == 0) break;
+        block_at = p - kBlockBytes;
+        continue;
+      }
+      if (capacity - count < 2) break;
+      if ((single >> word_end) & 1) {
+        VtmToken& t = tokens[count++];
+        t.norm_offset = -1;
+        t.offset = p;
+        t.length = block_at + word_end - p;
+        t.class_bits = VTM_TOKEN_WORD;
+        p = block_at + word_end + 1;
+        continue;
+      }
+      // A closing mark, then a single space (SingleSpaces never sets bit 63, so a word
+      // that ends at byte 62 goes on by the steps below).
+      const unsigned char mark = text[block_at + word_end];
+      if (!(classes[mark] & kByteClosing) || !((single >> (word_end + 1)) & 1)) break;
       VtmToken& t = tokens[count++];
       t.norm_offset = -1;
       t.offset = p;
       t.length = block_at + word_end - p;
       t.class_bits = VTM_TOKEN_WORD;
-      p = block_at + word_end + 1;
+      VtmToken& m = tokens[count++];
+      m.norm_offset = -1;
+      m.offset = block_at + word_end;
+      m.length = 1;
+      m.class_bits = PunctClass(mark);
+      p = block_at + word_end + 2;
     }
     // 4. Word characters.
     const int s = p;

@@ -251,14 +251,15 @@ TEST(TokenizerReference, LongWordRunsAgree) {
 }
 
 // Running text: words of word characters, mostly with a single space between them, and
-// now and then two spaces, a tab, a line break, marks before or after a word, a chunk,
-// a tag; up to some 600 bytes, so that the scanner's word path over 64-byte blocks
-// meets block ends, piece ends and the record array filling up anywhere.
+// now and then two spaces, a tab, a line break, marks before or after a word (alone or
+// before whitespace of any kind), a chunk, a tag; up to some 600 bytes, so that the scanner's word
+// path over 64-byte blocks meets block ends, piece ends and the record array filling up anywhere.
 std::string RandomProse(std::mt19937& rng) {
   static const std::string kWord = "etaoinsrhldcumETAOIN0123456789\xC9\xE9\xFF";
   static const std::vector<std::string> kBetween = {
-      " ",  " ",   " ",  " ",  " ",   " ",  " ",   "  ", "\t", "\n",     " \r\n", "\n\n",  ", ",
-      ". ", "\" ", " (", ") ", "<b>", " <", "'s ", "-",  ".",  " \x85 ", "\x01",  " \x81 "};
+      " ",      " ",    " ",      " ",   " ",  " ",   " ",   "  ",  "\t",  "\n",  " \r\n",
+      "\n\n",   ", ",   ". ",     "\" ", " (", ") ",  "<b>", " <",  "'s ", "-",   ".",
+      " \x85 ", "\x01", " \x81 ", "; ",  "! ", "?\n", ": ",  "), ", ",  ", ",\t", "\xBB "};
   std::uniform_int_distribution<int> words(0, 120), letters(1, 12), between(0, 9);
   std::string s;
   for (int w = words(rng); w > 0; --w) {
