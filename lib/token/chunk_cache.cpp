@@ -26,7 +26,7 @@ uint32_t ChunkCache::SetOf(const char* chunk, int length) {
   return SetOfKey(KeyOf(chunk, length));
 }
 
-const char* ChunkCache::Find(const char* chunk, int length) {
+ChunkCache::Cached* ChunkCache::Find(const char* chunk, int length) {
   if (length <= 0 || length > kMaxChunk) return nullptr;
   const Key key = KeyOf(chunk, length);
   Entry* set = entries_ + SetOfKey(key) * kWays;
@@ -38,21 +38,30 @@ const char* ChunkCache::Find(const char* chunk, int length) {
       std::memmove(set + 1, set, w * sizeof(Entry));
       set[0] = hit;
     }
-    return set[0].output;
+    return &set[0].cached;
   }
   return nullptr;
 }
 
-void ChunkCache::Store(const char* chunk, int length, const char* output) {
-  if (length <= 0 || length > kMaxChunk) return;
+ChunkCache::Cached* ChunkCache::Store(const char* chunk, int length, const char* output) {
+  if (length <= 0 || length > kMaxChunk) return nullptr;
   const std::size_t n = std::strlen(output);
-  if (n > static_cast<std::size_t>(kMaxOutput)) return;
+  if (n > static_cast<std::size_t>(kMaxOutput)) return nullptr;
   const Key key = KeyOf(chunk, length);
   Entry* set = entries_ + SetOfKey(key) * kWays;
   std::memmove(set + 1, set, (kWays - 1) * sizeof(Entry));
   Entry& e = set[0];
   e.key = key;
-  std::memcpy(e.output, output, n + 1);
+  e.cached.token_count = 0;
+  std::memcpy(e.cached.output, output, n + 1);
+  return &e.cached;
+}
+
+bool ChunkCache::SetTokens(Cached* cached, const Token* tokens, int count) {
+  if (count <= 0 || count > kMaxTokens) return false;
+  std::memcpy(cached->tokens, tokens, static_cast<std::size_t>(count) * sizeof(Token));
+  cached->token_count = static_cast<uint8_t>(count);
+  return true;
 }
 
 }  // namespace vtm

@@ -2,8 +2,12 @@
 // tokenizer. Running text repeats its chunks (end., don't, I'm, Mr., it's): the walk
 // over a chunk costs some thousand instructions, a hit a few dozen. A lookup depends
 // only on the chunk's bytes for a given tokenizer (its transducer and lookup option
-// never change), so a cached output is the output the walk would give. Set-associative
-// (four entries per set, the most recently used first), fixed size, allocated with the
+// never change), so a cached output is the output the walk would give. An entry holds
+// the output text; once the output has been aligned with its chunk and every token of
+// it turned out to copy its input, the entry holds the tokens instead (place, length
+// and class within the chunk), which the alignment would give again for these bytes,
+// so that a hit writes its records without aligning anything. Set-associative (four
+// entries per set, the most recently used first), fixed size, allocated with the
 // tokenizer: no allocation per call. Tested in tests/lib/tokenizer_chunk_test.cpp
 // (against a reference model) and english_tokenizers_test.cpp.
 #pragma once
@@ -15,7 +19,8 @@ namespace vtm {
 class ChunkCache {
  public:
   static constexpr int kMaxChunk = 23;   // longer chunks are not cached
-  static constexpr int kMaxOutput = 39;  // nor outputs longer than this
+  static constexpr int kMaxOutput = 37;  // nor outputs longer than this
+  static constexpr int kMaxTokens = 9;   // tokens an entry holds in place of its output
   // 2 MiB. Running English text has many distinct chunks (a rare word with its full
   // stop): in one pass over the 10 MB text (141,689 chunks, 40,398 distinct) the walk
   // ran for 47,413 chunks with 32768 entries each in a fixed place, and for 41,897 with
@@ -25,13 +30,34 @@ class ChunkCache {
   static constexpr uint32_t kEntries = 32768;
   static constexpr uint32_t kSets = kEntries / kWays;
 
-  // The NUL-terminated output cached for the chunk, or null. A hit becomes the most
-  // recently used entry of its set.
-  const char* Find(const char* chunk, int length);
+  // One token of a chunk that copies its input: chunk[offset, offset + length).
+  struct Token {
+    uint8_t offset;
+    uint8_t length;
+    uint16_t class_bits;
+  };
+  // What is cached for a chunk: its tokens when token_count is not 0, else its output.
+  struct Cached {
+    uint8_t token_count;
+    union {
+      char output[kMaxOutput + 1];  // NUL-terminated
+      Token tokens[kMaxTokens];
+    };
+  };
+
+  // What is cached for the chunk, or null. A hit becomes the most recently used entry
+  // of its set.
+  Cached* Find(const char* chunk, int length);
   // Remembers the NUL-terminated output of the chunk, when both are short enough, as the
   // most recently used entry of its set; the least recently used one is dropped. The
-  // chunk must not be cached already (Find missed it).
-  void Store(const char* chunk, int length, const char* output);
+  // chunk must not be cached already (Find missed it). Returns the entry, or null when
+  // nothing was stored.
+  Cached* Store(const char* chunk, int length, const char* output);
+  // Puts the chunk's tokens, all of them copies of its input, in place of the output of
+  // an entry that Find or Store gave; false (the entry unchanged) when there are more
+  // than kMaxTokens. The tokens must be those that aligning the entry's output with its
+  // chunk gives.
+  static bool SetTokens(Cached* cached, const Token* tokens, int count);
 
   // The set that holds a chunk (for tests that model the cache).
   static uint32_t SetOf(const char* chunk, int length);
@@ -43,9 +69,10 @@ class ChunkCache {
     char chunk[kMaxChunk];
   };
   static_assert(sizeof(Key) == 24);
+  static_assert(sizeof(Cached) == 40);
   struct Entry {
     Key key;
-    char output[kMaxOutput + 1];
+    Cached cached;
   };
   static_assert(sizeof(Entry) == 64);
   static Key KeyOf(const char* chunk, int length);

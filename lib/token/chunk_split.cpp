@@ -151,20 +151,67 @@ uint32_t OutputTokenClass(const unsigned char* token, int length) {
   return PunctClass(token[0]);
 }
 
+namespace {
+
+// Writes the cached tokens of the chunk at `start`; VTM_ERR_OUTPUT_TOO_LONG when they
+// do not all fit (the alignment fails there too, with the same records before the
+// first that does not fit).
+int EmitCachedTokens(const ChunkCache::Cached& cached, int start, TokenSink* sink) {
+  const int n = cached.token_count;
+  if (sink->capacity - sink->count < n) return VTM_ERR_OUTPUT_TOO_LONG;
+  VtmToken* t = sink->tokens + sink->count;
+  for (int k = 0; k < n; ++k) {
+    const ChunkCache::Token& c = cached.tokens[k];
+    t[k].norm_offset = -1;
+    t[k].offset = start + c.offset;
+    t[k].length = c.length;
+    t[k].class_bits = c.class_bits;
+  }
+  sink->count += n;
+  return 0;
+}
+
+// After the entry's output has been aligned into the records from `first` on: when
+// every one of them copies its input, the entry keeps them in place of the output.
+void KeepTokens(ChunkCache::Cached* cached, int start, const TokenSink& sink, int first) {
+  const int n = sink.count - first;
+  if (n > ChunkCache::kMaxTokens) return;
+  ChunkCache::Token tokens[ChunkCache::kMaxTokens];
+  for (int k = 0; k < n; ++k) {
+    const VtmToken& t = sink.tokens[first + k];
+    if (t.norm_offset != -1) return;
+    // A chunk of at most kMaxChunk bytes: every place and length fits in a byte, and
+    // the class bits of a copied token in sixteen bits.
+    tokens[k] =
+        ChunkCache::Token{static_cast<uint8_t>(t.offset - start), static_cast<uint8_t>(t.length),
+                          static_cast<uint16_t>(t.class_bits)};
+  }
+  ChunkCache::SetTokens(cached, tokens, n);
+}
+
+}  // namespace
+
 int SplitChunk(const char* text, int start, int end, VtmTokenizerRec* tokenizer, TokenSink* sink) {
   const char* chunk = text + start;
   ChunkCache* cache = tokenizer->chunk_cache;
-  const char* output = cache != nullptr ? cache->Find(chunk, end - start) : nullptr;
-  if (output == nullptr) {
+  ChunkCache::Cached* cached = cache != nullptr ? cache->Find(chunk, end - start) : nullptr;
+  const char* output;
+  if (cached != nullptr) {
+    if (cached->token_count != 0) return EmitCachedTokens(*cached, start, sink);
+    output = cached->output;
+  } else {
     const int rc = RunTransducer(chunk, end - start, tokenizer);
     if (rc < 0) return rc;
     if (rc == 0) return VTM_ERR_INVALID_FSM;
     output = tokenizer->scratch;
-    if (cache != nullptr) cache->Store(chunk, end - start, output);
+    if (cache != nullptr) cached = cache->Store(chunk, end - start, output);
   }
+  const int first = sink->count;
   Aligner aligner(reinterpret_cast<const unsigned char*>(output),
                   reinterpret_cast<const unsigned char*>(text + start), end - start, start, sink);
-  return aligner.Run();
+  const int rc = aligner.Run();
+  if (rc == 0 && cached != nullptr) KeepTokens(cached, start, *sink, first);
+  return rc;
 }
 
 }  // namespace vtm

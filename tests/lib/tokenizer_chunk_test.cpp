@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "support/token_fixtures.h"
 #include "token/char_classes.h"
@@ -194,7 +195,8 @@ TEST(ChunkCache, RepeatsOutputsAndNeverKeepsFailures) {
 // most recently used first. A pool of random chunks that fall in 16 of the sets (ten
 // or so each, so entries are dropped all the time), and some too long to keep or
 // empty; outputs of up to 45 bytes (some too long). Every lookup must hit or miss as
-// the model does, and a hit must give the stored output.
+// the model does, and a hit must give the stored output, or the tokens that were put in
+// its place (up to kMaxTokens of them; more leave the output).
 TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> length(1, 30), byte(0x21, 0xFF), out_length(0, 45);
@@ -209,19 +211,45 @@ TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
   auto cache = std::make_unique<ChunkCache>();
   std::map<uint32_t, std::deque<std::string>> model;  // set -> chunks, most recent first
   std::map<std::string, std::string> outputs;
+  std::map<std::string, std::vector<ChunkCache::Token>> tokens;  // in place of the output
+  std::uniform_int_distribution<int> token_count(0, ChunkCache::kMaxTokens + 1);
+  // Now and then puts random tokens in place of a cached output, as the model says.
+  auto maybe_set_tokens = [&](ChunkCache::Cached* cached, const std::string& chunk) {
+    if (rng() % 3 != 0) return;
+    std::vector<ChunkCache::Token> t(static_cast<std::size_t>(token_count(rng)));
+    for (ChunkCache::Token& k : t)
+      k = ChunkCache::Token{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                            static_cast<uint16_t>(rng())};
+    const bool kept = ChunkCache::SetTokens(cached, t.data(), static_cast<int>(t.size()));
+    ASSERT_EQ(kept, !t.empty() && t.size() <= static_cast<std::size_t>(ChunkCache::kMaxTokens));
+    if (kept) tokens[chunk] = t;
+  };
+  int token_hits = 0;
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   int hits = 0, misses = 0;
   for (int op = 0; op < 100000; ++op) {
     const std::string& chunk = pool[pick(rng)];
     const int n = static_cast<int>(chunk.size());
-    const char* found = cache->Find(chunk.data(), n);
+    const ChunkCache::Cached* found = cache->Find(chunk.data(), n);
     const bool cacheable = n > 0 && n <= ChunkCache::kMaxChunk;
     std::deque<std::string>& set = model[cacheable ? ChunkCache::SetOf(chunk.data(), n) : ~0u];
     auto at = std::find(set.begin(), set.end(), chunk);
     const bool model_hit = at != set.end();
     ASSERT_EQ(found != nullptr, model_hit) << op;
     if (model_hit) {
-      ASSERT_EQ(std::string(found), outputs[chunk]) << op;
+      if (auto t = tokens.find(chunk); t != tokens.end()) {
+        ASSERT_EQ(found->token_count, t->second.size()) << op;
+        for (std::size_t k = 0; k < t->second.size(); ++k) {
+          ASSERT_EQ(found->tokens[k].offset, t->second[k].offset) << op;
+          ASSERT_EQ(found->tokens[k].length, t->second[k].length) << op;
+          ASSERT_EQ(found->tokens[k].class_bits, t->second[k].class_bits) << op;
+        }
+        ++token_hits;
+      } else {
+        ASSERT_EQ(found->token_count, 0) << op;
+        ASSERT_EQ(std::string(found->output), outputs[chunk]) << op;
+        maybe_set_tokens(cache->Find(chunk.data(), n), chunk);
+      }
       set.erase(at);
       set.push_front(chunk);
       ++hits;
@@ -230,15 +258,20 @@ TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
     ++misses;
     std::string output(static_cast<std::size_t>(out_length(rng)), 'o');
     if (!output.empty()) output[0] = static_cast<char>('A' + op % 26);
-    cache->Store(chunk.data(), n, output.c_str());
-    if (!cacheable || output.size() > static_cast<std::size_t>(ChunkCache::kMaxOutput)) continue;
+    ChunkCache::Cached* stored = cache->Store(chunk.data(), n, output.c_str());
+    const bool fits = output.size() <= static_cast<std::size_t>(ChunkCache::kMaxOutput);
+    ASSERT_EQ(stored != nullptr, cacheable && fits) << op;
+    if (!cacheable || !fits) continue;
     outputs[chunk] = output;
+    tokens.erase(chunk);
+    maybe_set_tokens(stored, chunk);
     set.push_front(chunk);
     if (set.size() > ChunkCache::kWays) set.pop_back();
   }
   EXPECT_EQ(hits + misses, 100000);
   EXPECT_GT(hits, 20000);
   EXPECT_GT(misses, 20000);
+  EXPECT_GT(token_hits, 5000);
 }
 
 TEST(ChunkScratch, DoublesOnOverflowAndKeepsItsSize) {
