@@ -158,8 +158,11 @@ struct CodingCache {
   // Coder: input byte -> base code | escapes << 8; 0 when the byte is not in the
   // alphabet.
   uint32_t char_entry[256];
+  // Coder: the one code of a byte that needs no escape; 0 for the bytes that need the
+  // general path (NUL, '[', bytes with escapes or outside the alphabet).
+  uint8_t plain_code[256];
   // Decoder: the text byte of a code written with no escape outside a tag run; -1 for
-  // the codes that need the general path (eos_code, tagsep_code).
+  // the codes that need the general path (NUL, esc_label, eos_code, tagsep_code).
   int16_t plain_char[256];
   // Decoder, inside a tag run (only when the transducer has tag tables): the name of
   // code c with e escapes at [e * 64 + c / 4], for e < kCachedTagEscapes.

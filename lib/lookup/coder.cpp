@@ -17,6 +17,7 @@ int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOption
   // Read once: the output is a byte array, which the compiler must assume may alias
   // the transducer's fields after every byte written.
   const uint32_t* const char_entry = fsm->coding->char_entry;
+  const uint8_t* const plain_code = fsm->coding->plain_code;
   const uint8_t tagsep = fsm->tagsep_code;
   const uint8_t esc = fsm->header.esc_label;
   const bool escapes_after = fsm->header.code_flags & kCodeEscAfter;
@@ -26,6 +27,22 @@ int EncodeText(const char* text, int length, uint8_t* out, int size, CoderOption
   bool in_run = false;
   uint32_t pos = 0;
   while (pos < limit) {
+    if (!in_run) {
+      // Bytes of one code each (most text), in a loop of their own: as many as leave
+      // `used + 3 < size` true after each, as the test below does for one byte.
+      const uint32_t room = size - used > 3 ? static_cast<uint32_t>(size - used - 3) : 0u;
+      const uint32_t end = limit - pos < room ? limit : pos + room;
+      uint32_t q = pos;
+      int u = used;
+      for (; q < end; ++q) {
+        const uint8_t c = plain_code[in[q]];
+        if (c == 0) break;
+        out[u++] = c;
+      }
+      used = u;
+      pos = q;
+      if (pos == limit) break;
+    }
     const uint8_t b = in[pos];
     if (b == 0) break;
     uint32_t base = 0;

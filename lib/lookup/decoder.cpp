@@ -104,14 +104,30 @@ int DecodeCodes(const uint8_t* codes, std::size_t length, char* out, int size, i
   int r = kGoOn;
   if (!(fsm->header.code_flags & kCodeEscAfter)) {
     // Escapes come first and complete with the next other code.
-    for (std::size_t k = 0; k < length && codes[k] != 0; ++k) {
+    const int16_t* const plain = d.cache->plain_char;
+    std::size_t k = 0;
+    for (;;) {
+      if (pending == 0 && !d.in_run) {
+        // Codes of one text byte each (most text), in a loop of their own while the text
+        // keeps room for one more byte after each (the room test of PutSymbol). NUL,
+        // the escape, the end code and the separator stop it (plain_char -1).
+        int pos = d.pos;
+        for (; k < length; ++k) {
+          const int16_t c = plain[codes[k]];
+          if (c < 0 || pos + 1 >= size) break;
+          out[pos++] = static_cast<char>(c);
+        }
+        d.pos = pos;
+      }
+      if (k >= length || codes[k] == 0) break;
       if (codes[k] == esc) {
         ++pending;
-        continue;
+      } else {
+        r = PutSymbol(d, codes[k], pending, stop_at_eos, fsm);
+        if (r != kGoOn) break;
+        pending = 0;
       }
-      r = PutSymbol(d, codes[k], pending, stop_at_eos, fsm);
-      if (r != kGoOn) break;
-      pending = 0;
+      ++k;
     }
   } else {
     // A code is held until the escapes after it have been counted.
