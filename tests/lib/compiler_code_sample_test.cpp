@@ -98,9 +98,7 @@ TEST(CodeSample, CompiledWithAnySampleTheLookupsStayTheSame) {
     o.wide_states = seed % 3;
     o.cyclic = seed % 2;
     const std::string att = test::RandomAtt(o, rng);
-    test::AttReference ref;
-    ref.limits.max_steps = 100000;
-    ref.limits.max_output_symbols = 24;
+    test::AttReference ref(test::kRandomAttLimits);
     std::string error;
     ASSERT_TRUE(ref.Parse(att, 0, &error)) << error;
     test::CompileAttOptions co;
@@ -177,9 +175,7 @@ TEST(CodeSample, AFittedSampleKeepsTheSizeAndTheLookups) {
       }
     }
 
-    test::AttReference ref;
-    ref.limits.max_steps = 100000;
-    ref.limits.max_output_symbols = 24;
+    test::AttReference ref(test::kRandomAttLimits);
     std::string error;
     ASSERT_TRUE(ref.Parse(att, 0, &error)) << error;
     test::CompileAttOptions co;

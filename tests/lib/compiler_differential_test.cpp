@@ -32,9 +32,7 @@ std::set<std::string> Lookup(VtmFsm fsm, const std::string& text, int mode) {
 // number of cases compared.
 int Compare(const std::string& att, const std::string& name, std::mt19937& rng, int label_base = 0,
             int table_arcs = 12, std::size_t max_text = 10) {
-  test::AttReference ref;
-  ref.limits.max_steps = 100000;
-  ref.limits.max_output_symbols = 24;
+  test::AttReference ref(test::kRandomAttLimits);
   std::string error;
   EXPECT_TRUE(ref.Parse(att, 0, &error)) << error;
   test::FsmPtr fsm =

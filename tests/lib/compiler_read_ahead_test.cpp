@@ -89,9 +89,7 @@ TEST(ReadAhead, RandomTransducersKeepTheirResults) {
     const std::string att = test::RandomAtt(o, rng);
     SymGraph g = Graph(att);
     moved += ReadAheadInsertions(&g);
-    test::AttReference ref;
-    ref.limits.max_steps = 100000;
-    ref.limits.max_output_symbols = 24;
+    test::AttReference ref(test::kRandomAttLimits);
     std::string error;
     ASSERT_TRUE(ref.Parse(att, 0, &error)) << error;
     test::CompileAttOptions co;

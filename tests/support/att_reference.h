@@ -23,8 +23,14 @@ struct ReferenceLimits {
   std::size_t max_steps = 2'000'000;    // configurations expanded per query
 };
 
+// The bounds the compiler tests give the reference over small random transducers
+// (test::RandomAtt): enough for every path they compare, cheap on cyclic ones.
+inline constexpr ReferenceLimits kRandomAttLimits{24, 100'000};
+
 class AttReference {
  public:
+  explicit AttReference(ReferenceLimits bounds = {}) : limits(bounds) {}
+
   // Parses AT&T text (UTF-8; `section` chooses one of several transducers separated by
   // "--" lines, 0 requires exactly one). False and *error on bad input. Characters
   // outside Windows-1252 are refused.
