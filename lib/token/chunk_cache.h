@@ -7,9 +7,18 @@
 // it turned out to copy its input, the entry holds the tokens instead (place, length
 // and class within the chunk), which the alignment would give again for these bytes,
 // so that a hit writes its records without aligning anything. Set-associative (four
-// entries per set, the most recently used first), fixed size, allocated with the
-// tokenizer: no allocation per call. Tested in tests/lib/tokenizer_chunk_test.cpp
-// (against a reference model) and english_tokenizers_test.cpp.
+// entries per set, kept in order of use), fixed size, allocated with the tokenizer: no
+// allocation per call.
+//
+// The entries (2 MiB) do not fit in a core's own caches, so a lookup first reads its
+// set's tag word (64 KiB for all sets): the order of use of the set's four entries, each
+// with eight bits of its chunk's hash. Only an entry whose bits match is read and its
+// chunk compared, so a miss reads no entry, a hit one cache line, and a hit that becomes
+// the most recently used rewrites the tag word alone; entries never move. The chunk's
+// bytes are hashed and compared as words loaded from it in place.
+//
+// Tested in tests/lib/tokenizer_chunk_test.cpp (against a reference model) and
+// english_tokenizers_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +54,8 @@ class ChunkCache {
     };
   };
 
+  ChunkCache();
+
   // What is cached for the chunk, or null. A hit becomes the most recently used entry
   // of its set.
   Cached* Find(const char* chunk, int length);
@@ -59,25 +70,27 @@ class ChunkCache {
   // chunk gives.
   static bool SetTokens(Cached* cached, const Token* tokens, int count);
 
-  // The set that holds a chunk (for tests that model the cache).
+  // The set that holds a chunk and the chunk's bits in its tag (for tests that model the
+  // cache; a length from 1 to kMaxChunk). Chunks of one set that share their bits are
+  // told apart by comparing them.
   static uint32_t SetOf(const char* chunk, int length);
+  static uint32_t FingerprintOf(const char* chunk, int length);
 
  private:
-  // The chunk's length and bytes, zero-padded: compared and hashed as three words.
-  struct Key {
+  // A set's tag word: four 16-bit lanes, lane 0 the most recently used. A lane holds
+  // the entry's place in the set (bits 0-1) and its chunk's fingerprint (bits 2-9, 1 to
+  // 255); fingerprint 0 marks an empty entry. The places of the four lanes are always
+  // 0 to 3 in some order.
+  static constexpr uint64_t kEmptyTags = 0x0003000200010000ull;
+
+  struct alignas(64) Entry {
     uint8_t length;  // of the chunk; 0: empty
     char chunk[kMaxChunk];
-  };
-  static_assert(sizeof(Key) == 24);
-  static_assert(sizeof(Cached) == 40);
-  struct Entry {
-    Key key;
     Cached cached;
   };
   static_assert(sizeof(Entry) == 64);
-  static Key KeyOf(const char* chunk, int length);
-  static uint32_t SetOfKey(const Key& key);
 
+  uint64_t tags_[kSets];
   Entry entries_[kEntries] = {};  // set k: entries_[k * kWays, (k + 1) * kWays)
 };
 

@@ -193,10 +193,12 @@ TEST(ChunkCache, RepeatsOutputsAndNeverKeepsFailures) {
 
 // The cache against a plain model of it: per set, a list of at most four chunks, the
 // most recently used first. A pool of random chunks that fall in 16 of the sets (ten
-// or so each, so entries are dropped all the time), and some too long to keep or
-// empty; outputs of up to 45 bytes (some too long). Every lookup must hit or miss as
-// the model does, and a hit must give the stored output, or the tokens that were put in
-// its place (up to kMaxTokens of them; more leave the output).
+// or so each, so entries are dropped all the time), half of them with one of three
+// fingerprints (so that chunks of a set share them and only comparing tells them
+// apart), and some too long to keep or empty; outputs of up to 45 bytes (some too
+// long). Every lookup must hit or miss as the model does, and a hit must give the
+// stored output, or the tokens that were put in its place (up to kMaxTokens of them;
+// more leave the output).
 TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> length(1, 30), byte(0x21, 0xFF), out_length(0, 45);
@@ -205,9 +207,25 @@ TEST(ChunkCache, KeepsTheFourMostRecentlyUsedChunksOfEachSet) {
     std::string chunk;
     for (int k = length(rng); k > 0; --k) chunk.push_back(static_cast<char>(byte(rng)));
     const int n = static_cast<int>(chunk.size());
-    if (n > ChunkCache::kMaxChunk ? pool.size() % 20 == 0 : ChunkCache::SetOf(chunk.data(), n) < 16)
-      pool.push_back(chunk);
+    const bool kept =
+        n > ChunkCache::kMaxChunk
+            ? pool.size() % 20 == 0
+            : ChunkCache::SetOf(chunk.data(), n) < 16 &&
+                  (pool.size() % 2 == 0 || ChunkCache::FingerprintOf(chunk.data(), n) <= 3);
+    if (kept) pool.push_back(chunk);
   }
+  // Pairs of the pool in one set with one fingerprint.
+  int shared = 0;
+  for (std::size_t i = 0; i < pool.size(); ++i)
+    for (std::size_t j = i + 1; j < pool.size(); ++j) {
+      const auto& a = pool[i];
+      const auto& b = pool[j];
+      const int na = static_cast<int>(a.size()), nb = static_cast<int>(b.size());
+      if (na == 0 || nb == 0 || na > ChunkCache::kMaxChunk || nb > ChunkCache::kMaxChunk) continue;
+      shared += ChunkCache::SetOf(a.data(), na) == ChunkCache::SetOf(b.data(), nb) &&
+                ChunkCache::FingerprintOf(a.data(), na) == ChunkCache::FingerprintOf(b.data(), nb);
+    }
+  ASSERT_GE(shared, 20);
   auto cache = std::make_unique<ChunkCache>();
   std::map<uint32_t, std::deque<std::string>> model;  // set -> chunks, most recent first
   std::map<std::string, std::string> outputs;
