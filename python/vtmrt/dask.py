@@ -49,6 +49,7 @@ from typing import Any, Callable, Dict, Iterable, List, NamedTuple, Optional, Tu
 
 import dask.bag as db
 from dask.base import tokenize
+from dask.core import quote
 from dask.highlevelgraph import HighLevelGraph
 
 import vtmrt
@@ -324,6 +325,26 @@ def _write_partition(elements: Iterable[Any], number: int, directory: str, name:
     return [(final, lines)]
 
 
+def _is_key(item: Any, source: db.Bag) -> bool:
+    return isinstance(item, tuple) and len(item) == 2 and item[0] == source.name
+
+
+def _partition_inputs(source: db.Bag) -> List[Any]:
+    """What each partition's writing task takes for the partition of `source`: the
+    elements themselves when the source's graph holds them as a plain list of strings
+    (as db.from_sequence makes them), so that no task of their own is scheduled to hand
+    them on, else the partition's key."""
+    layer = source.__dask_graph__().layers.get(source.name)
+    mapping = getattr(layer, "mapping", None)
+    inputs: List[Any] = []
+    for k in range(source.npartitions):
+        part = mapping.get((source.name, k)) if isinstance(mapping, dict) else None
+        plain = isinstance(part, list) and all(isinstance(e, str) for e in part)
+        # quote: Dask reads a list inside a task as tasks and keys; the strings are data.
+        inputs.append(quote(part) if plain else (source.name, k))
+    return inputs
+
+
 def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
                 **compute: Any) -> Written:
     """Computes `bag` (records, or lists of records as chunk() and files=True give) and
@@ -344,9 +365,11 @@ def write_jsonl(bag: db.Bag, directory: str, *, name: str = "part-{:05d}.jsonl",
     # task with those that make the partition, so records are written as they come.
     source, write_lines = getattr(bag, "_vtmrt_lines", (bag, _write_record_lines))
     key = "vtmrt-write-jsonl-" + tokenize(bag, directory, name)
-    tasks = {(key, k): (_write_partition, (source.name, k), k, directory, name, write_lines)
+    inputs = _partition_inputs(source)
+    tasks = {(key, k): (_write_partition, inputs[k], k, directory, name, write_lines)
              for k in range(count)}
-    graph = HighLevelGraph.from_collections(key, tasks, dependencies=[source])
+    needed = [source] if any(_is_key(i, source) for i in inputs) else []
+    graph = HighLevelGraph.from_collections(key, tasks, dependencies=needed)
     files = db.Bag(graph, key, count).compute(**compute)
     removed = 0
     for number in range(count):
