@@ -91,7 +91,11 @@ class ChunkCache {
   static_assert(sizeof(Entry) == 64);
 
   uint64_t tags_[kSets];
-  Entry entries_[kEntries] = {};  // set k: entries_[k * kWays, (k + 1) * kWays)
+  // Set k: entries_[k * kWays, (k + 1) * kWays). Left uninitialized: an entry is read
+  // only through a lane with a fingerprint, which Store gives it after writing the
+  // entry's length, chunk and output, so a new cache touches 64 KiB of tags and no
+  // page of entries until it is used.
+  Entry entries_[kEntries];
 };
 
 }  // namespace vtm
