@@ -17,6 +17,84 @@
 namespace vtm {
 namespace {
 
+// The 64 bytes from `at` classified (byte_blocks.h), kept from one stretch of the word
+// path to the next: word characters and single spaces.
+struct WordBlock {
+  uint64_t words = 0, single = 0;
+  int at = -2 * kBlockBytes;
+};
+
+// The word path: words that are each followed by a single space, or by one closing mark
+// and a single space, and then by a byte other than whitespace, read from the block masks
+// while the block holds the word, its space and the byte after it. Each gives what steps
+// 4, 5 (or 8) and 1 of Scanner::Run give (a word token, the mark's token, then the space
+// passed over); the steps take over at the first place that does not fit, which is
+// returned. A word that runs past the end of its block is read again from a block that
+// starts with it. The block always lies inside the piece, so the end of a non-final piece
+// is never met here. Kept out of line, with its state in locals, so that the loop's
+// position, record count and masks stay in registers rather than in the stack frame of
+// the large scanner loop (a record written through `tokens` could otherwise alias them).
+[[gnu::noinline]] int RunWordPath(const unsigned char* text, int p, int length, VtmToken* tokens,
+                                  int capacity, int* count_io, WordBlock* block, bool avx2) {
+  const uint8_t* const classes = kByteClasses.data();
+  VtmToken* out = tokens + *count_io;  // the next record
+  int room = capacity - *count_io;     // records left
+  uint64_t words = block->words, single = block->single;
+  int block_at = block->at;
+  for (;;) {
+    int at = p - block_at;
+    if (at > kBlockBytes - 2) {
+      if (p + kBlockBytes > length) break;
+      const ByteBlock classes64 = ClassifyBlock(text + p, avx2);
+      words = classes64.word;
+      single = SingleSpaces(classes64);
+      block_at = p;
+      at = 0;
+    }
+    const int word_end = at + std::countr_zero(~words >> at);  // 64 and above: past
+    if (word_end == at) break;
+    if (word_end > kBlockBytes - 2) {
+      // The block ends inside the word or before the byte after its space: the next
+      // block starts at the word, unless it already did.
+      if (at == 0) break;
+      block_at = p - kBlockBytes;
+      continue;
+    }
+    if (room < 2) break;
+    const int end = block_at + word_end;
+    if ((single >> word_end) & 1) {
+      out->norm_offset = -1;
+      out->offset = p;
+      out->length = end - p;
+      out->class_bits = VTM_TOKEN_WORD;
+      ++out;
+      --room;
+      p = end + 1;
+      continue;
+    }
+    // A closing mark, then a single space (SingleSpaces never sets bit 63, so a word
+    // that ends at byte 62 goes on by the steps).
+    const unsigned char mark = text[end];
+    if (!(classes[mark] & kByteClosing) || !((single >> (word_end + 1)) & 1)) break;
+    out[0].norm_offset = -1;
+    out[0].offset = p;
+    out[0].length = end - p;
+    out[0].class_bits = VTM_TOKEN_WORD;
+    out[1].norm_offset = -1;
+    out[1].offset = end;
+    out[1].length = 1;
+    out[1].class_bits = PunctClass(mark);
+    out += 2;
+    room -= 2;
+    p = end + 2;
+  }
+  *count_io = static_cast<int>(out - tokens);
+  block->words = words;
+  block->single = single;
+  block->at = block_at;
+  return p;
+}
+
 class Scanner {
  public:
   Scanner(const unsigned char* text, int length, VtmTokenizerRec* tokenizer, int flags,
@@ -83,10 +161,7 @@ int Scanner::Run(int* count_out) {
   };
   int p = 0;
   int stop = -1;  // offset the call stops at, when it stops early
-  // Word characters and single spaces among the 64 bytes from block_at (byte_blocks.h),
-  // for the word path.
-  uint64_t words = 0, single = 0;
-  int block_at = -2 * kBlockBytes;
+  WordBlock block;
   const bool avx2 = avx2_;
   while (p < length) {
     // 1. Whitespace, counting its line breaks; s marks the first line break.
@@ -118,59 +193,7 @@ int Scanner::Run(int* count_out) {
       }
       if (p == length) break;  // a final piece: nothing follows
     }
-    // The word path: words that are each followed by a single space, or by one closing
-    // mark and a single space, and then by a byte other than whitespace, read from the
-    // block masks while the block holds the word, its space and the byte after it. Each
-    // gives what steps 4, 5 (or 8) and 1 give (a word token, the mark's token, then the
-    // space passed over); the steps below take over at the first place that does not
-    // fit. A word that runs past the end of its block is read again from a block that
-    // starts with it. The block always lies inside the piece, so the end of a non-final
-    // piece is never met here.
-    for (;;) {
-      int at = p - block_at;
-      if (at > kBlockBytes - 2) {
-        if (p + kBlockBytes > length) break;
-        const ByteBlock classes64 = ClassifyBlock(text + p, avx2);
-        words = classes64.word;
-        single = SingleSpaces(classes64);
-        block_at = p;
-        at = 0;
-      }
-      const int word_end = at + std::countr_zero(~words >> at);  // 64 and above: past
-      if (word_end == at) break;
-      if (word_end > kBlockBytes - 2) {
-        // The block ends inside the word or before the byte after its space: the next
-        // block starts at the word, unless it already did.
-        if (at == 0) break;
-        block_at = p - kBlockBytes;
-        continue;
-      }
-      if (capacity - count < 2) break;
-      if ((single >> word_end) & 1) {
-        VtmToken& t = tokens[count++];
-        t.norm_offset = -1;
-        t.offset = p;
-        t.length = block_at + word_end - p;
-        t.class_bits = VTM_TOKEN_WORD;
-        p = block_at + word_end + 1;
-        continue;
-      }
-      // A closing mark, then a single space (SingleSpaces never sets bit 63, so a word
-      // that ends at byte 62 goes on by the steps below).
-      const unsigned char mark = text[block_at + word_end];
-      if (!(classes[mark] & kByteClosing) || !((single >> (word_end + 1)) & 1)) break;
-      VtmToken& t = tokens[count++];
-      t.norm_offset = -1;
-      t.offset = p;
-      t.length = block_at + word_end - p;
-      t.class_bits = VTM_TOKEN_WORD;
-      VtmToken& m = tokens[count++];
-      m.norm_offset = -1;
-      m.offset = block_at + word_end;
-      m.length = 1;
-      m.class_bits = PunctClass(mark);
-      p = block_at + word_end + 2;
-    }
+    p = RunWordPath(text, p, length, tokens, capacity, &count, &block, avx2);
     // 4. Word characters.
     const int s = p;
     p = WordEnd(text, p, length);
