@@ -138,7 +138,7 @@ class SentenceTagger {
     if (cacheable) {
       const int32_t cls = TokenCacheFind(&b_->token_cache, key);
       if (cls >= 0) {
-        b_->token_classes[k] = static_cast<int16_t>(cls);
+        b_->token_classes[k] = static_cast<uint16_t>(cls);
         return 1;
       }
     }
@@ -166,7 +166,7 @@ class SentenceTagger {
                          &b_->nearest_memo);
       covered = 1;
     }
-    b_->token_classes[k] = static_cast<int16_t>(cls);
+    b_->token_classes[k] = static_cast<uint16_t>(cls);
     if (cacheable && !followed_) TokenCacheStore(&b_->token_cache, key, cls);
     return covered;
   }

@@ -88,7 +88,7 @@ struct VtmTaggerBufferRec {
   int32_t coded_size;
   uint16_t* guess_tags;
   int32_t guess_capacity;
-  int16_t* token_classes;
+  uint16_t* token_classes;  // class numbers reach 65535 (class_count is unsigned)
   uint16_t* token_tags;
   int32_t* score_prev;  // score_prev and score_next are the halves of one allocation
   int32_t* score_next;

@@ -87,7 +87,7 @@ VtmTaggerBuffer MakeTaggerBuffer(int max_tokens, int max_chars, VtmTagger tagger
   b->tag_row_counts = static_cast<int32_t*>(Calloc(tokens + 1, sizeof(int32_t)));
   b->coded_buffer = static_cast<uint8_t*>(Calloc(text_size, 1));
   b->guess_tags = static_cast<uint16_t*>(Calloc(guess_capacity, sizeof(uint16_t)));
-  b->token_classes = static_cast<int16_t*>(Calloc(tokens, sizeof(int16_t)));
+  b->token_classes = static_cast<uint16_t*>(Calloc(tokens, sizeof(uint16_t)));
   b->token_tags = static_cast<uint16_t*>(Calloc(tokens, sizeof(uint16_t)));
   b->score_prev = static_cast<int32_t*>(Calloc(2 * class_size, sizeof(int32_t)));
   b->back_store = static_cast<uint8_t*>(Calloc(tokens * class_size, 1));

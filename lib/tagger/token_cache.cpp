@@ -15,7 +15,7 @@ struct TokenCacheSlot {
   uint32_t hash;
   uint8_t length;  // 0: empty (a cached token is never blank, so never empty)
   uint8_t context;
-  int16_t class_number;
+  uint16_t class_number;
   char text[kTokenCacheText];
 };
 
@@ -99,7 +99,7 @@ void TokenCacheStore(TokenCache* cache, const TokenKey& key, int32_t class_numbe
   s.hash = key.hash;
   s.length = static_cast<uint8_t>(key.length);
   s.context = key.context;
-  s.class_number = static_cast<int16_t>(class_number);
+  s.class_number = static_cast<uint16_t>(class_number);
   std::memcpy(s.text, key.text, key.length);
 }
 

@@ -49,7 +49,7 @@ void TokenCacheFree(TokenCache* cache);
 void TokenCachePrepare(TokenCache* cache, const void* tagger, uint32_t dict_entries);
 // Fills `key` for the token; false when the token is too long to be cached.
 bool TokenCacheKey(const char* token, uint8_t context, TokenKey* key);
-// The class stored for the key, or -1 (a negative class is never a hit). A hit becomes
+// The class stored for the key (0 to 65535), or -1 for none. A hit becomes
 // the most recently used entry of its set.
 int32_t TokenCacheFind(TokenCache* cache, const TokenKey& key);
 // Stores the key's class as the most recently used entry of its set, evicting the least

@@ -167,5 +167,51 @@ TEST(TaggerDecode, LibraryAgainstReferenceViterbi) {
   std::printf("decoding vs reference: %d sentences, %d tokens compared\n", sentences, tokens);
 }
 
+// Class numbers run up to 65535: a model with more than 32768 classes decodes the
+// classes above 32767 as it does the others. Sixteen tags give a class for every
+// non-empty tag set (class k is the set of the bits of k + 1), whose only member is
+// tag (k + 1) % 16; each word's tag set is the class it must decode as, and each
+// sentence repeats its word so that the token cache answers the second one.
+TEST(TaggerDecode, ClassNumbersAbove32767) {
+  const std::vector<std::string> names = {"T0", "T1", "T2",  "T3",  "T4",  "T5",  "T6",  "T7",
+                                          "T8", "T9", "T10", "T11", "T12", "T13", "T14", "T15"};
+  const std::vector<int> masks = {1, 0x7FFF, 0x8000, 0x8001, 0xBEEF, 0xFFFF};
+  auto tags_of = [&](int mask) {
+    std::vector<std::string> tags;
+    for (int t = 0; t < 16; ++t) {
+      if (mask & (1 << t)) tags.push_back(names[t]);
+    }
+    return tags;
+  };
+  test::ClassFsmOptions o;
+  o.lexicon["all"] = names;
+  for (std::size_t w = 0; w < masks.size(); ++w) {
+    o.lexicon[std::string(1, static_cast<char>('b' + w))] = tags_of(masks[w]);
+  }
+  test::FsmPtr fsm = test::ClassFsm(o, "manyclasses");
+  ASSERT_EQ(vtm_object_error_code(fsm.get()), 0);
+  std::vector<std::string> classes;
+  std::vector<std::vector<uint32_t>> members;
+  for (int mask = 1; mask <= 0xFFFF; ++mask) {
+    std::string key;
+    for (const std::string& tag : tags_of(mask)) key.append(1, '[').append(tag).append(1, ']');
+    classes.push_back(key);
+    members.push_back({static_cast<uint32_t>(mask % 16)});
+  }
+  const compiler::TaggerModel m = test::FlatModel(fsm.get(), names, classes, members);
+  test::TaggerPtr tagger = test::LoadTagger(test::WriteModel("manyclasses", m), fsm.get());
+  ASSERT_EQ(vtm_object_error_code(tagger.get()), 0);
+  ASSERT_EQ(tagger->class_count, 0xFFFF);
+  test::BufferPtr buffer(vtm_make_tagger_buffer(4, 16, tagger.get()));
+  ASSERT_EQ(vtm_object_error_code(buffer.get()), 0);
+  for (std::size_t w = 0; w < masks.size(); ++w) {
+    const std::string word(1, static_cast<char>('b' + w));
+    const std::string tag = names[masks[w] % 16];
+    test::TagRun run = test::Tag(tagger.get(), buffer.get(), {word, word}, VTM_TAG_CASE_EXACT);
+    ASSERT_EQ(run.rc, 2) << word;
+    EXPECT_EQ(run.out, (std::vector<std::string>{tag, tag})) << "class " << masks[w] - 1;
+  }
+}
+
 }  // namespace
 }  // namespace vtm
