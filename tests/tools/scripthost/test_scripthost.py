@@ -325,8 +325,10 @@ class HostTests(unittest.TestCase):
         self.assertEqual(self.probe_argv(*words), [PROGRAMS["probe"]] + words)
 
     def test_at_most_twenty_words(self):
+        # The program name is the first of the twenty words.
         words = ["w%d" % i for i in range(25)]
-        self.assertEqual(self.probe_argv(*words), [PROGRAMS["probe"]] + words[:20])
+        self.assertEqual(self.probe_argv(*words), [PROGRAMS["probe"]] + words[:19])
+        self.assertEqual(self.probe_argv(*words[:19]), [PROGRAMS["probe"]] + words[:19])
 
     def test_exception_gives_status_one(self):
         result = run("probe", "--fail")

@@ -51,12 +51,12 @@ void AppendQuoted(std::string& line, const std::string& word) {
   line += '"';
 }
 
-// The script's argument list: the program name, then the command line's words.
-PyObject* MakeArgumentList(const char* programName, char** words, int wordCount) {
+// The script's argument list: the command line's words, the program name first.
+PyObject* MakeArgumentList(char** words, int wordCount) {
   PyObject* list = PyList_New(0);
   if (list == nullptr) return nullptr;
-  for (int i = -1; i < wordCount; ++i) {
-    PyObject* item = PyUnicode_DecodeFSDefault(i < 0 ? programName : words[i]);
+  for (int i = 0; i < wordCount; ++i) {
+    PyObject* item = PyUnicode_DecodeFSDefault(words[i]);
     if (item == nullptr || PyList_Append(list, item) < 0) {
       Py_XDECREF(item);
       Py_DECREF(list);
@@ -73,9 +73,11 @@ int main(int argc, char** argv) {
   HInstance = &__executable_start;
 
   // The system hands the words over already split; they are joined back into a command
-  // line and split by the library, so the word limit and the quoting rules are the same
-  // as on a system that hands over a single command line.
+  // line, program name first, and split by the library, so the word limit (which counts the
+  // program name) and the quoting rules are the same as on a system that hands over a single
+  // command line.
   std::string line;
+  AppendQuoted(line, argc > 0 && argv[0] != nullptr ? argv[0] : "");
   for (int i = 1; i < argc; ++i) AppendQuoted(line, argv[i]);
   char* words[kMaxWords] = {};
   int wordCount = 0;
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
   Py_Initialize();
   // sys.argv is set directly: unlike PySys_SetArgv this adds no directory to the module
   // search path, from which a planted file could shadow a standard module.
-  PyObject* arguments = MakeArgumentList(argc > 0 ? argv[0] : "", words, wordCount);
+  PyObject* arguments = MakeArgumentList(words, wordCount);
   if (arguments == nullptr || PySys_SetObject("argv", arguments) < 0) {
     Py_FatalError("cannot set the argument list");
   }
