@@ -67,7 +67,10 @@ int CopyrightText(const VtmFsmRec* fsm, char* buffer, int size) {
       buffer[out++] = ' ';
       ++i;
     } else {
-      buffer[out++] = ' ';  // CR before any other byte becomes a space
+      // CR before any other byte becomes a space followed by that byte, copied as it
+      // is: a second CR there is not folded again.
+      buffer[out++] = ' ';
+      buffer[out++] = static_cast<char>(s[++i]);
     }
   }
   buffer[out] = '\0';

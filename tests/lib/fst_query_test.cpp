@@ -41,6 +41,12 @@ TEST(FstQuery, CopyrightFoldsLineBreaks) {
   EXPECT_EQ(Copyright(std::string(255, 'c')), std::string(255, 'c'));
 }
 
+TEST(FstQuery, CopyrightCrTakesTheNextByteAsItIs) {
+  EXPECT_EQ(Copyright("A\r\rB"), "A \rB");
+  EXPECT_EQ(Copyright("A\r\r\nB"), "A \r\nB");
+  EXPECT_EQ(Copyright("A\r\r"), "A \r");
+}
+
 TEST(FstQuery, CopyrightNeedsTwoBytesMoreThanItsLength) {
   compiler::TransducerSpec spec = BasicSpec();
   spec.copyright = "A\r\nB";  // L = 4, folded text is shorter but the rule uses L
