@@ -135,6 +135,21 @@ def test_chunk_files_on_two_workers_equal_one_vtm_chunk(client, corpus, referenc
     assert sorted(loads.values(), key=str) == [{"chunker": 1, "tagger": 1}] * 2, loads
 
 
+def test_write_jsonl_without_fsync_writes_the_same_files(client, corpus, work):
+    # durable=False skips only the fsync: the same files, byte for byte, still renamed
+    # into place whole, with no temporary file left.
+    bag = vd.chunk(dask_bag.from_sequence(corpus[:24], npartitions=6), files=True)
+    outs = {durable: os.path.join(work, f"durable-{durable}") for durable in (True, False)}
+    for durable, out in outs.items():
+        vd.write_jsonl(bag, out, durable=durable)
+    assert sorted(os.listdir(outs[True])) == sorted(os.listdir(outs[False]))
+    assert len(os.listdir(outs[False])) == 6
+    for part in os.listdir(outs[True]):
+        with open(os.path.join(outs[True], part), "rb") as a, \
+                open(os.path.join(outs[False], part), "rb") as b:
+            assert a.read() == b.read(), part
+
+
 def test_chunk_texts_equal_chunk_files(client, corpus, reference):
     texts = [open(p, encoding="utf-8").read() for p in corpus[:40]]
     got = vd.chunk(dask_bag.from_sequence(texts, npartitions=4)).compute()
