@@ -1,8 +1,10 @@
 """Chunking a corpus with vtmrt.dask on a LocalCluster of two worker processes against
 one Python process doing the same (the same JSON lines, per file group), on the peers'
-10 MB English text cut into files at line ends. The cluster is run twice: as Dask sets up
-its workers by default, and without the MALLOC_TRIM_THRESHOLD_ its nanny sets, with which
-glibc hands freed memory back at once and a worker takes ten times the page faults.
+10 MB English text cut into files at line ends. The cluster is run three times: as Dask
+sets up its workers by default, without the MALLOC_TRIM_THRESHOLD_ its nanny sets (with
+which glibc hands freed memory back at once and a worker takes ten times the page
+faults), and with write_jsonl(durable=False), which writes its files as the single
+process does, without an fsync before each rename.
 Prints wall and CPU seconds (the workers' CPU from their own rusage), the ratio of wall
 times and, since on a busy machine wall time says little, the speed-up two idle cores
 would give by CPU time: one process's CPU over the busiest worker's. The single process
@@ -101,13 +103,14 @@ def count_tokens(paths: list) -> int:
         return sum(len(s.tokens) for p in paths for s in chunker.chunk(vd._read_text(p)))
 
 
-def on_dask(paths: list, out: str, partitions: int, trim: bool) -> tuple:
+def on_dask(paths: list, out: str, partitions: int, trim: bool, durable: bool) -> tuple:
     """The same on a fresh LocalCluster of two single-threaded worker processes (started,
     with vtmrt imported, before the clock starts; the workers load the chunker inside the
     timed run); returns
     (wall, [CPU of each worker], records written, loads per worker, busy_times()).
     trim: with the MALLOC_TRIM_THRESHOLD_ that Dask's nanny sets in its workers by
-    default (64 KiB), else with glibc's own adaptive thresholds."""
+    default (64 KiB), else with glibc's own adaptive thresholds. durable: write_jsonl's
+    fsync of each partition before its rename."""
     import dask
     import dask.bag as db
     import distributed
@@ -133,7 +136,7 @@ def on_dask(paths: list, out: str, partitions: int, trim: bool) -> tuple:
         with distributed.get_task_stream(client) as stream:
             wall = time.perf_counter()
             written = vd.write_jsonl(vd.chunk(db.from_sequence(paths, npartitions=partitions),
-                                              files=True), out)
+                                              files=True), out, durable=durable)
             end = time.perf_counter()
         after, faults_after = client.run(cpu_seconds), client.run(page_faults)
         cpu = [after[w] - before[w] for w in sorted(after)]
@@ -182,9 +185,10 @@ def main() -> None:
         os.makedirs(os.path.join(work, "one"))
         tokens = count_tokens(paths)
         wall1, cpu1, sentences, faults1 = one_process(paths, os.path.join(work, "one"), partitions)
-        runs = [("Dask, 2 workers", True), ("Dask, 2 workers, no trim", False)]
-        dask_runs = [on_dask(paths, os.path.join(work, f"dask{k}"), partitions, trim)
-                     for k, (_, trim) in enumerate(runs)]
+        runs = [("Dask, 2 workers", True, True), ("Dask, 2 workers, no trim", False, True),
+                ("Dask, 2 workers, durable=False", True, False)]
+        dask_runs = [on_dask(paths, os.path.join(work, f"dask{k}"), partitions, trim, durable)
+                     for k, (_, trim, durable) in enumerate(runs)]
         # The machine's speed drifts from minute to minute: the single process runs again
         # after the clusters, and the speed-ups are taken against the mean of its runs.
         wall1b, cpu1b, _, _ = one_process(paths, os.path.join(work, "one"), partitions)
@@ -201,7 +205,7 @@ def main() -> None:
         print(f"{'one process, again after':<28} {wall1b:8.2f} {cpu1b:8.2f} "
               f"{tokens / wall1b:12.0f}")
         wall1, cpu1 = (wall1 + wall1b) / 2, (cpu1 + cpu1b) / 2
-        for (name, _), (wall2, cpu2, _, loads, busy, faults) in zip(runs, dask_runs):
+        for (name, _, _), (wall2, cpu2, _, loads, busy, faults) in zip(runs, dask_runs):
             print(f"{name:<28} {wall2:8.2f} {sum(cpu2):8.2f} {tokens / wall2:12.0f}   "
                   "(workers: " + ", ".join(f"{c:.2f}" for c in cpu2) + " s CPU, "
                   + ", ".join(str(f) for f in faults) + " page faults)")
@@ -209,7 +213,7 @@ def main() -> None:
                 print(f"    worker {k}: {written} partitions written, {seconds:.2f} s in tasks, "
                       f"from {first:.2f} s to {last:.2f} s of {wall2:.2f} s")
             print(f"    chunker loads per worker: {sorted(loads.values(), key=str)}")
-        for (name, _), (wall2, cpu2, _, _, _, _) in zip(runs, dask_runs):
+        for (name, _, _), (wall2, cpu2, _, _, _, _) in zip(runs, dask_runs):
             print(f"speed-up of {name}: by wall time {wall1 / wall2:.2f}; on two otherwise "
                   f"idle cores, estimated from CPU (one process / busiest worker): "
                   f"{cpu1 / max(cpu2):.2f}")
