@@ -162,10 +162,7 @@ int EmitCachedTokens(const ChunkCache::Cached& cached, int start, TokenSink* sin
   VtmToken* t = sink->tokens + sink->count;
   for (int k = 0; k < n; ++k) {
     const ChunkCache::Token& c = cached.tokens[k];
-    t[k].norm_offset = -1;
-    t[k].offset = start + c.offset;
-    t[k].length = c.length;
-    t[k].class_bits = c.class_bits;
+    SetSpanToken(&t[k], start + c.offset, c.length, c.class_bits);
   }
   sink->count += n;
   return 0;

@@ -63,11 +63,7 @@ struct WordBlock {
     if (room < 2) break;
     const int end = block_at + word_end;
     if ((single >> word_end) & 1) {
-      out->norm_offset = -1;
-      out->offset = p;
-      out->length = end - p;
-      out->class_bits = VTM_TOKEN_WORD;
-      ++out;
+      SetSpanToken(out++, p, end - p, VTM_TOKEN_WORD);
       --room;
       p = end + 1;
       continue;
@@ -76,15 +72,8 @@ struct WordBlock {
     // that ends at byte 62 goes on by the steps).
     const unsigned char mark = text[end];
     if (!(classes[mark] & kByteClosing) || !((single >> (word_end + 1)) & 1)) break;
-    out[0].norm_offset = -1;
-    out[0].offset = p;
-    out[0].length = end - p;
-    out[0].class_bits = VTM_TOKEN_WORD;
-    out[1].norm_offset = -1;
-    out[1].offset = end;
-    out[1].length = 1;
-    out[1].class_bits = PunctClass(mark);
-    out += 2;
+    SetSpanToken(out++, p, end - p, VTM_TOKEN_WORD);
+    SetSpanToken(out++, end, 1, PunctClass(mark));
     room -= 2;
     p = end + 2;
   }
@@ -116,11 +105,7 @@ class Scanner {
   // stops at a).
   bool Emit(int a, int b, uint32_t k) {
     if (sink_.count == sink_.capacity) return false;
-    VtmToken& t = sink_.tokens[sink_.count++];
-    t.norm_offset = -1;
-    t.offset = a;
-    t.length = b - a;
-    t.class_bits = k;
+    SetSpanToken(&sink_.tokens[sink_.count++], a, b - a, k);
     return true;
   }
   // Handles the tag at s; returns -1 to go on, or the offset the call stops at.
@@ -152,11 +137,7 @@ int Scanner::Run(int* count_out) {
   // stops at a).
   auto emit = [&](int a, int b, uint32_t k) {
     if (count == capacity) return false;
-    VtmToken& t = tokens[count++];
-    t.norm_offset = -1;
-    t.offset = a;
-    t.length = b - a;
-    t.class_bits = k;
+    SetSpanToken(&tokens[count++], a, b - a, k);
     return true;
   };
   int p = 0;

@@ -24,6 +24,14 @@ namespace vtm {
 
 inline constexpr uint32_t kTokenizerScratchStart = 1024;
 
+// Fills a record for a token that is its input span byte for byte: no normalized form.
+inline void SetSpanToken(VtmToken* t, int offset, int length, uint32_t class_bits) {
+  t->norm_offset = -1;
+  t->offset = offset;
+  t->length = length;
+  t->class_bits = class_bits;
+}
+
 // Where a chunk's records and normalized forms go, and how much of them is used.
 struct TokenSink {
   VtmToken* tokens;
