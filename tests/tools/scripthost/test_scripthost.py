@@ -403,6 +403,39 @@ class HostTests(unittest.TestCase):
                         process.wait()
                     os.close(master)
 
+    def test_exit_in_the_session_ends_it_with_its_status(self):
+        for statement, status in ((b"import sys; sys.exit(3)", 3), (b"raise SystemExit(0)", 0),
+                                  (b"raise SystemExit('bye')", 1)):
+            with self.subTest(statement=statement):
+                master, slave = pty.openpty()
+                process = subprocess.Popen([PROGRAMS["probe"]], stdin=slave, stdout=slave,
+                                           stderr=slave, env=clean_env(PYTHONINSPECT="1"))
+                os.close(slave)
+                try:
+                    self.read_until(master, b">>> ")
+                    os.write(master, statement + b"\n")
+                    # No end of input is sent: the statement alone must end the program.
+                    self.assertEqual(process.wait(timeout=30), status)
+                finally:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait()
+                    os.close(master)
+
+    def test_module_search_path_comes_not_from_the_environment(self):
+        # A planted "encodings" package would be imported while the interpreter starts,
+        # and a planted home has no standard modules at all.
+        planted = tempfile.mkdtemp(prefix="scripthost-planted-")
+        self.addCleanup(shutil.rmtree, planted)
+        os.mkdir(os.path.join(planted, "encodings"))
+        with open(os.path.join(planted, "encodings", "__init__.py"), "w") as stream:
+            stream.write("raise SystemExit('planted module ran')\n")
+        for variable in ("PYTHONPATH", "PYTHONHOME"):
+            with self.subTest(variable=variable):
+                result = run("probe", env=clean_env(**{variable: planted}))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(result.stdout, repr([PROGRAMS["probe"]]).encode() + b"\n")
+
     def test_missing_main_module_is_fatal(self):
         result = run("nomain")
         self.assertEqual(result.returncode, -signal.SIGABRT)

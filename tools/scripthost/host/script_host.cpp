@@ -84,13 +84,19 @@ int main(int argc, char** argv) {
   parseCmdLine(line.data(), &wordCount, words, kMaxWords, CORVANE_CMDLINE_UNQUOTE);
 
   const bool inspect = EnvSet("PYTHONINSPECT");
-  // The C streams here; the interpreter's own streams follow the same variable, which
-  // Py_Initialize reads.
-  if (EnvSet("PYTHONUNBUFFERED")) {
+  const bool unbuffered = EnvSet("PYTHONUNBUFFERED");
+  if (unbuffered) {
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::setvbuf(stderr, nullptr, _IONBF, 0);
   }
+  // The interpreter reads none of the PYTHON* variables itself: the host honours the two
+  // above and nothing else. So PYTHONPATH or PYTHONHOME cannot put modules from elsewhere
+  // in place of the ones the tool was built with, and PYTHONINSPECT does not keep the
+  // interpreter from ending on SystemExit: a script's SystemExit ends the program with its
+  // status, and so does sys.exit() typed in the interactive session below.
+  Py_IgnoreEnvironmentFlag = 1;
+  Py_UnbufferedStdioFlag = unbuffered ? 1 : 0;
 
   PyImport_FrozenModules = vtm_stored_modules;
   Py_Initialize();
