@@ -127,7 +127,10 @@ int Open(Parse& s, const VtmGroupLabel& label, int t, int* latest) {
   return s.name_offset >= pass.names_size ? VTM_ERR_OUTPUT_TOO_LONG : 0;
 }
 
-// Closes the most recent open group of this result at token t, if there is one.
+// Closes the most recent open group of this result at token t, if there is one. The
+// search stays within the result: records before it belong to the sentence pass or to
+// another path of the sub-pass, and a stray closing label here must not give one of
+// them a length measured in this pass's range.
 void Close(Parse& s, int t, int* latest) {
   for (int j = *latest; j >= s.first_record; --j) {
     VtmGroup& record = s.pass->records[j];

@@ -73,6 +73,16 @@ TEST(GroupSubpass, InnerTokenIndexesAreAbsoluteAndUnclosedInnerGroupsStay) {
   EXPECT_EQ(Show(r), "np 0 2; np 3 3; q 0 -1; a 4 -1");
 }
 
+// A closing label closes the latest open group of its own result. Once those are all
+// closed it is ignored: a group left open by the sentence pass (pp here) or by another
+// result of the sub-pass (y) is not closed by a stray closing label of a later result,
+// which would give it a length measured inside the np.
+TEST(GroupSubpass, ClosingLabelsCloseOnlyGroupsOfTheirOwnResult) {
+  Grouping g({"(pp (np DT NN )np VB"}, {"(x DT )x )x NN", "(y DT NN", "DT )y NN"});
+  EXPECT_EQ(Show(g({"DT", "NN", "VB"}, 0)), "pp 0 -1; np 0 2");
+  EXPECT_EQ(Show(g({"DT", "NN", "VB"}, kSub)), "pp 0 -1; np 0 2; x 0 1; y 0 -1");
+}
+
 TEST(GroupSubpass, MissingFunction63FailsOnlyWhenASubpassRuns) {
   Grouping g({"(np DT NN )np", "(np NN )np"}, {});
   EXPECT_EQ(g({"NN"}, kSub).rc, 1);
