@@ -15,6 +15,8 @@ std::string PlatformLine(const OsVersionInfo& os) {
          "   ServicePack: " + os.service_pack + "\n";
 }
 
+// The byte counts are written in full as unsigned numbers: a machine with 2 GiB or more
+// would show negative or wrapped figures in a signed 32-bit field.
 std::string MemoryLine(const MemoryStatus& m) {
   return "Memory: " + std::to_string(m.total_physical) + " (" +
          std::to_string(m.available_physical) +
