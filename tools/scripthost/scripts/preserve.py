@@ -5,10 +5,36 @@ backup is never replaced: such a file stays in place and is reported as not save
 the program then ends with status 1.
 """
 
+import errno
+import hashlib
 import os
+import stat
 
-import verify
 import zerar_native
+
+_CHUNK = 1 << 18
+
+
+def checksum(file):
+    """MD5 of the whole content of `file`, read in binary, as 32 lower-case hex digits.
+
+    The same as verify.checksum: preserve carries its own copy, the program being made of
+    its main script alone (verify is stored in sumcheck only).
+    """
+    flags = os.O_RDONLY | getattr(os, "O_BINARY", 0) | getattr(os, "O_NONBLOCK", 0)
+    fd = os.open(file, flags)
+    with open(fd, "rb", buffering=0) as stream:
+        if not stat.S_ISREG(os.fstat(fd).st_mode):
+            raise OSError(errno.EINVAL, "not a regular file", file)
+        digest = hashlib.md5()
+        buffer = bytearray(_CHUNK)
+        view = memoryview(buffer)
+        while True:
+            count = stream.readinto(buffer)
+            if not count:
+                break
+            digest.update(view[:count])
+    return digest.hexdigest()
 
 
 def inside_installation(path):
@@ -46,16 +72,22 @@ def move_aside(path, backup):
     return True
 
 
+def read_list(list_path):
+    with open(list_path, "rb") as stream:
+        data = stream.read()
+    return os.fsdecode(data).replace("\r\n", "\n").split("\n")
+
+
 def main():
     os.chdir("..")
     saved = []
     unsaved = []
-    for line in verify.read_list(verify.LIST_NAME):
+    for line in read_list(os.path.join("lib", "sums")):
         if not line:
             continue
         path, listed = line.split(":")
         try:
-            actual = verify.checksum(path)
+            actual = checksum(path)
         except Exception:
             continue
         if actual == listed:
