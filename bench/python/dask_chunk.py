@@ -73,6 +73,7 @@ def one_process(paths: list, out: str, partitions: int) -> tuple:
     import multiprocessing
     context = multiprocessing.get_context("spawn")
     with context.Pool(1) as pool:
+        os.sync()  # see on_dask
         return pool.apply(_one_process_run, (paths, out, partitions))
 
 
@@ -130,6 +131,10 @@ def on_dask(paths: list, out: str, partitions: int, trim: bool, durable: bool) -
         client.wait_for_workers(2)
         # As in the single process: the module imported, the chunker not yet loaded.
         client.run(_import_vtmrt)
+        # The earlier runs' output is written back to disk before the clock starts: else
+        # the first fsync of this run (a journal commit) waits for it, and the run that
+        # comes after a large unsynced write pays for that write.
+        os.sync()
         before, faults = client.run(cpu_seconds), client.run(page_faults)
         # The task stream is asked of the scheduler when its block begins and ends: the
         # clock runs inside the block, around the work alone.
