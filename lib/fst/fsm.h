@@ -213,6 +213,10 @@ struct VtmFsmRec {
   // The function table in table_area (its count byte, then that many subnet indexes,
   // each checked), or nullptr when the file has none.
   const uint8_t* function_table;
+  // Owned; the usable entries of the near then the far state table, decoded at load
+  // (near_count + far_count locations), so that a walk follows a reference with one
+  // load instead of assembling big-endian bytes of the file's entry width.
+  uint32_t* state_locations;
 };
 
 namespace vtm {
@@ -245,14 +249,12 @@ bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text, s
 // is not usable (index >= near_count / far_count): a damaged network.
 inline bool NearState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
   if (index >= fsm->near_count) return false;
-  const uint8_t* e = fsm->near_states + index * fsm->header.state_ref_width;
-  *location = fsm->header.state_ref_width == 2 ? Be16(e) : Be24(e);
+  *location = fsm->state_locations[index];
   return true;
 }
 inline bool FarState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
   if (index >= fsm->far_count) return false;
-  const uint8_t* e = fsm->far_states + index * fsm->header.state_ref_width;
-  *location = fsm->header.state_ref_width == 2 ? Be16(e) : Be24(e);
+  *location = fsm->state_locations[fsm->near_count + index];
   return true;
 }
 

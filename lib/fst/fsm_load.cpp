@@ -92,6 +92,7 @@ VtmFsmRec* LoadFsm(const char* path, int* error) {
 void FreeFsm(VtmFsmRec* fsm) {
   if (fsm == nullptr) return;
   delete fsm->coding;
+  delete[] fsm->state_locations;
   delete[] fsm->tag_name_by_code;
   delete[] fsm->tag_code_by_name;
   delete[] fsm->tag_text;

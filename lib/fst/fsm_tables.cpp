@@ -53,6 +53,24 @@ bool ResolveStates(VtmFsmRec* fsm) {
                            &fsm->far_count);
 }
 
+// Decodes the usable state table entries into fsm->state_locations; false when memory
+// is short.
+bool DecodeStates(VtmFsmRec* fsm) {
+  const uint32_t width = fsm->header.state_ref_width;
+  const uint32_t total = fsm->near_count + fsm->far_count;
+  fsm->state_locations = new (std::nothrow) uint32_t[total == 0 ? 1 : total];
+  if (fsm->state_locations == nullptr) return false;
+  auto decode = [&](const uint8_t* table, uint32_t count, uint32_t* out) {
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* e = table + i * width;
+      out[i] = width == 2 ? Be16(e) : Be24(e);
+    }
+  };
+  decode(fsm->near_states, fsm->near_count, fsm->state_locations);
+  decode(fsm->far_states, fsm->far_count, fsm->state_locations + fsm->near_count);
+  return true;
+}
+
 bool ResolveSymbolNames(VtmFsmRec* fsm) {
   fsm->symbol_names = {};
   uint16_t offset = fsm->header.symbol_name_offset;
@@ -198,6 +216,7 @@ int ResolveTables(VtmFsmRec* fsm) {
       !ResolveSymbolChars(fsm)) {
     return VTM_ERR_BAD_FILE;
   }
+  if (!DecodeStates(fsm)) return VTM_ERR_NO_MEMORY;
   if (int rc = ResolveSubnets(fsm)) return rc;
   if (!ResolveFunctionTable(fsm)) return VTM_ERR_BAD_FILE;
   return ResolveNamedTables(fsm);

@@ -42,19 +42,15 @@ class Network {
   explicit Network(const VtmFsmRec* fsm)
       : bytes_(fsm->network),
         size_(fsm->network == nullptr ? 0 : fsm->header.network_size),
-        near_(fsm->near_states),
-        far_(fsm->far_states),
-        near_count_(fsm->near_states == nullptr ? 0 : fsm->near_count),
-        far_count_(fsm->far_states == nullptr ? 0 : fsm->far_count),
-        ref_width_(fsm->header.state_ref_width),
+        near_(fsm->state_locations),
+        far_(fsm->state_locations == nullptr ? nullptr : fsm->state_locations + fsm->near_count),
+        near_count_(fsm->state_locations == nullptr ? 0 : fsm->near_count),
+        far_count_(fsm->state_locations == nullptr ? 0 : fsm->far_count),
         near_base_(fsm->header.near_ref_base),
         far_base_(fsm->header.far_ref_base),
         abs_base_(fsm->header.abs_ref_base),
         label_base_(fsm->header.label_base),
-        extended_(fsm->header.net_flags & kNetExtended) {
-    // State tables of any other entry width cannot be read; their references are dead.
-    if (ref_width_ != 2 && ref_width_ != 3) near_count_ = far_count_ = 0;
-  }
+        extended_(fsm->header.net_flags & kNetExtended) {}
 
   // A network whose label bytes could include 0 cannot be walked safely (0 must close a
   // branch); the walks treat it as empty.
@@ -197,19 +193,17 @@ class Network {
     return true;
   }
 
-  VTM_INLINE uint32_t StateEntry(const uint8_t* table, uint32_t count, uint32_t index) const {
-    if (index >= count) return kNowhere;
-    const uint8_t* e = table + static_cast<std::size_t>(index) * ref_width_;
-    return ref_width_ == 3 ? Be24(e) : Be16(e);
+  VTM_INLINE uint32_t StateEntry(const uint32_t* table, uint32_t count, uint32_t index) const {
+    return index < count ? table[index] : kNowhere;
   }
 
   const uint8_t* bytes_;
   uint32_t size_;
-  const uint8_t* near_;
-  const uint8_t* far_;
+  // The decoded state tables (VtmFsmRec::state_locations).
+  const uint32_t* near_;
+  const uint32_t* far_;
   uint32_t near_count_;
   uint32_t far_count_;
-  uint8_t ref_width_;
   uint8_t near_base_;
   uint8_t far_base_;
   uint8_t abs_base_;
