@@ -106,6 +106,11 @@ namespace vtm {
 // a direct-index table entry (at most 255 bytes after its first) read there.
 inline constexpr uint32_t kNetworkPad = 256;
 
+// Decoded near-table slots, one per byte value (VtmFsmRec::state_locations), and the
+// location held by a slot that no reference reaches.
+inline constexpr uint32_t kNearSlots = 256;
+inline constexpr uint32_t kNoLocation = 0xFFFFFFFFu;
+
 // Big-endian readers over bytes.
 inline uint16_t Be16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] << 8 | p[1]);
@@ -213,9 +218,11 @@ struct VtmFsmRec {
   // The function table in table_area (its count byte, then that many subnet indexes,
   // each checked), or nullptr when the file has none.
   const uint8_t* function_table;
-  // Owned; the usable entries of the near then the far state table, decoded at load
-  // (near_count + far_count locations), so that a walk follows a reference with one
-  // load instead of assembling big-endian bytes of the file's entry width.
+  // Owned; the state tables decoded at load, so that a walk follows a reference with
+  // one load instead of assembling big-endian bytes of the file's entry width:
+  // kNearSlots locations indexed by a one-byte reference's byte (the near table's usable
+  // entries from near_ref_base on, kNoLocation for every other byte), then the far
+  // table's far_count usable entries.
   uint32_t* state_locations;
 };
 
@@ -249,12 +256,12 @@ bool FsmSymbolMatches(const VtmFsmRec* fsm, uint32_t symbol, const char* text, s
 // is not usable (index >= near_count / far_count): a damaged network.
 inline bool NearState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
   if (index >= fsm->near_count) return false;
-  *location = fsm->state_locations[index];
+  *location = fsm->state_locations[fsm->header.near_ref_base + index];
   return true;
 }
 inline bool FarState(const VtmFsmRec* fsm, uint32_t index, uint32_t* location) {
   if (index >= fsm->far_count) return false;
-  *location = fsm->state_locations[fsm->near_count + index];
+  *location = fsm->state_locations[kNearSlots + index];
   return true;
 }
 

@@ -53,21 +53,23 @@ bool ResolveStates(VtmFsmRec* fsm) {
                            &fsm->far_count);
 }
 
-// Decodes the usable state table entries into fsm->state_locations; false when memory
-// is short.
+// Decodes the usable state table entries into fsm->state_locations (layout in fsm.h);
+// false when memory is short. ResolveStates has bounded near_count by the reference
+// bytes from near_ref_base up to far_ref_base, so the near slots stay below kNearSlots.
 bool DecodeStates(VtmFsmRec* fsm) {
   const uint32_t width = fsm->header.state_ref_width;
-  const uint32_t total = fsm->near_count + fsm->far_count;
-  fsm->state_locations = new (std::nothrow) uint32_t[total == 0 ? 1 : total];
-  if (fsm->state_locations == nullptr) return false;
+  uint32_t* locations = new (std::nothrow) uint32_t[kNearSlots + fsm->far_count];
+  if (locations == nullptr) return false;
+  fsm->state_locations = locations;
   auto decode = [&](const uint8_t* table, uint32_t count, uint32_t* out) {
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* e = table + i * width;
       out[i] = width == 2 ? Be16(e) : Be24(e);
     }
   };
-  decode(fsm->near_states, fsm->near_count, fsm->state_locations);
-  decode(fsm->far_states, fsm->far_count, fsm->state_locations + fsm->near_count);
+  std::fill(locations, locations + kNearSlots, kNoLocation);
+  decode(fsm->near_states, fsm->near_count, locations + fsm->header.near_ref_base);
+  decode(fsm->far_states, fsm->far_count, locations + kNearSlots);
   return true;
 }
 

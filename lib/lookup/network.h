@@ -43,10 +43,8 @@ class Network {
       : bytes_(fsm->network),
         size_(fsm->network == nullptr ? 0 : fsm->header.network_size),
         near_(fsm->state_locations),
-        far_(fsm->state_locations == nullptr ? nullptr : fsm->state_locations + fsm->near_count),
-        near_count_(fsm->state_locations == nullptr ? 0 : fsm->near_count),
-        far_count_(fsm->state_locations == nullptr ? 0 : fsm->far_count),
-        near_base_(fsm->header.near_ref_base),
+        far_(fsm->state_locations == nullptr ? nullptr : fsm->state_locations + kNearSlots),
+        far_count_(fsm->far_count),
         far_base_(fsm->header.far_ref_base),
         abs_base_(fsm->header.abs_ref_base),
         label_base_(fsm->header.label_base),
@@ -94,13 +92,10 @@ class Network {
   // Location that the reference at `q` (first byte `b`) points to; any location that
   // holds no label (including one outside the network) reads as a dead end later.
   VTM_INLINE uint32_t Target(uint32_t q, uint8_t b) const {
-    if (b < far_base_) {
-      if (b < near_base_ || b == 0) return kNowhere;
-      return StateEntry(near_, near_count_, b - near_base_);
-    }
+    if (b < far_base_) return near_[b];  // kNowhere for 0 and below near_base_ too
     if (b < abs_base_) {
-      return StateEntry(far_, far_count_,
-                        (static_cast<uint32_t>(b - far_base_) << 8) | Padded(q + 1));
+      const uint32_t index = (static_cast<uint32_t>(b - far_base_) << 8) | Padded(q + 1);
+      return index < far_count_ ? far_[index] : kNowhere;
     }
     // An absolute reference; its byte `b` is not 0, so q lies inside the network and
     // the two bytes after it inside the padding at worst.
@@ -167,7 +162,7 @@ class Network {
     return LabelAt(SkipSubtree(p), q, label);
   }
 
-  static constexpr uint32_t kNowhere = 0xFFFFFFFFu;
+  static constexpr uint32_t kNowhere = kNoLocation;
 
  private:
   // The label at q, whose byte is b (At(q)), following one reference.
@@ -193,18 +188,12 @@ class Network {
     return true;
   }
 
-  VTM_INLINE uint32_t StateEntry(const uint32_t* table, uint32_t count, uint32_t index) const {
-    return index < count ? table[index] : kNowhere;
-  }
-
   const uint8_t* bytes_;
   uint32_t size_;
-  // The decoded state tables (VtmFsmRec::state_locations).
+  // The decoded state tables (VtmFsmRec::state_locations): near_ by reference byte.
   const uint32_t* near_;
   const uint32_t* far_;
-  uint32_t near_count_;
   uint32_t far_count_;
-  uint8_t near_base_;
   uint8_t far_base_;
   uint8_t abs_base_;
   uint8_t label_base_;
