@@ -178,6 +178,7 @@ int LookupWithTransduction(const char* input, int input_length, char* output, in
       if (subnet == kNoSubnet) return VTM_ERR_INVALID_FUNCTION;
       WalkArgs args;
       args.input = coded;
+      args.input_codes = static_cast<uint32_t>(m);
       args.work = coded + m + 1;
       args.work_size = scratch.bytes() - static_cast<uint32_t>(m + 1);
       args.subnet = subnet;

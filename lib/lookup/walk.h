@@ -38,7 +38,11 @@ struct ExpandState;  // expansion walk only: limits and the suspended step (expa
 
 struct WalkArgs {
   const uint8_t* input = nullptr;  // NUL-terminated codes
-  uint8_t* work = nullptr;         // codes of the path being built
+  // Codes before the input's NUL when the caller knows them (the coder's count), which
+  // spares the walk counting them for its step bound; kCountInput: the walk counts.
+  static constexpr uint32_t kCountInput = 0xFFFFFFFFu;
+  uint32_t input_codes = kCountInput;
+  uint8_t* work = nullptr;  // codes of the path being built
   uint32_t work_size = 0;
   int subnet = 0;        // index into fsm->subnets
   bool partial = false;  // accept at any final state; input end while seeking: -16

@@ -123,8 +123,11 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   const uint32_t work_size = a.work_size;
   VtmBacktrackEntry* const stack = a.stack;
   const uint32_t stack_entries = a.stack_entries;
-  const uint64_t step_limit =
-      a.step_limit != 0 ? a.step_limit : DefaultStepLimit(fsm->header.network_size, CodeLength(in));
+  uint64_t step_limit = a.step_limit;
+  if (step_limit == 0) {
+    const uint32_t codes = a.input_codes != WalkArgs::kCountInput ? a.input_codes : CodeLength(in);
+    step_limit = DefaultStepLimit(fsm->header.network_size, codes);
+  }
   constexpr bool kLookup = K == WalkKind::kLookup;
   constexpr bool kInverse = K == WalkKind::kInverse;
   constexpr bool kClass = K == WalkKind::kClass;
@@ -160,6 +163,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
   uint32_t exception_loc = 0;          // current exception of a generic table
   uint8_t exception_label = kNoLabel;  // its label; kNoLabel: none
   SilentGuard guard;
+  TableMemo table_memo;
   // The label after the current one (a target, an entry or an alternative).
   uint32_t next_loc = 0;
   uint8_t next_label = 0;
@@ -317,7 +321,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
           step = Step::kBacktrack;
           continue;
         }
-        if (!SeekSymbol(net, sought, table_code, code_flags, &loc, &label)) {
+        if (!SeekSymbol(net, sought, table_code, code_flags, &table_memo, &loc, &label)) {
           step = Step::kBacktrack;
           continue;
         }
@@ -453,7 +457,7 @@ int RunWalk(const VtmFsmRec* fsm, const WalkArgs& a) {
         }
         const uint8_t sought = in[in_pos];
         if (length >= skip && sought != 0) {  // the fragment's next code is sought
-          if (!SeekSymbol(net, sought, table_code, code_flags, &loc, &label)) {
+          if (!SeekSymbol(net, sought, table_code, code_flags, &table_memo, &loc, &label)) {
             step = Step::kBacktrack;
             continue;
           }

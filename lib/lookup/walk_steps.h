@@ -14,11 +14,29 @@ namespace vtm {
 // code_flags bit 6 the byte at u - 1 bounds s - s0; with bit 5 the table is sparse and
 // the entry's offset is the byte at u - 1 - (s - s0) / 4 (0: no entry). The label found
 // must carry code s.
+//
+// The table's first entry is reached through a reference; `memo` keeps the last table
+// found, which a walk through a state that loops on itself (the letters of a word) meets
+// again at once. The network does not change during a walk, and a memo is only stored
+// by a successful NextLabel (which leaves the walk's state untouched), so the memo gives
+// what NextLabel would.
+struct TableMemo {
+  uint32_t at = Network::kNowhere;  // table label location, or nowhere
+  uint32_t first_at = 0;            // its first entry
+  uint8_t first = 0;                // that entry's label
+};
+
 VTM_INLINE bool TableEntry(const Network& net, uint8_t s, uint32_t table_at, uint8_t code_flags,
-                           uint32_t* p, uint8_t* label) {
+                           TableMemo* memo, uint32_t* p, uint8_t* label) {
   uint32_t u;
   uint8_t first;
-  if (!net.NextLabel(table_at, &u, &first)) return false;
+  if (table_at == memo->at) {
+    u = memo->first_at;
+    first = memo->first;
+  } else {
+    if (!net.NextLabel(table_at, &u, &first)) return false;
+    *memo = TableMemo{table_at, u, first};
+  }
   const uint32_t s0 = first & kCodeMask;
   if (s < s0) return false;
   uint32_t offset = s - s0;
@@ -40,7 +58,7 @@ VTM_INLINE bool TableEntry(const Network& net, uint8_t s, uint32_t table_at, uin
 // more_bit makes the list sorted from there: the arcs after it are exceptions ordered by
 // code, so an explicit arc for s met before the scan passes s wins over the table.
 VTM_INLINE bool SeekSymbol(const Network& net, uint8_t s, uint8_t table_code, uint8_t code_flags,
-                           uint32_t* p, uint8_t* label) {
+                           TableMemo* memo, uint32_t* p, uint8_t* label) {
   uint32_t loc = *p;
   uint8_t l = *label;
   bool sorted = false;
@@ -48,7 +66,7 @@ VTM_INLINE bool SeekSymbol(const Network& net, uint8_t s, uint8_t table_code, ui
   for (uint32_t k = 0; k < kMaxAlternatives; ++k) {
     const uint8_t code = l & kCodeMask;
     if (VTM_UNLIKELY(code == table_code)) {
-      if (!(l & kMoreBit)) return TableEntry(net, s, loc, code_flags, p, label);
+      if (!(l & kMoreBit)) return TableEntry(net, s, loc, code_flags, memo, p, label);
       sorted = true;
       table_at = loc;
     } else if (code == s) {
@@ -60,7 +78,7 @@ VTM_INLINE bool SeekSymbol(const Network& net, uint8_t s, uint8_t table_code, ui
     }
     if (!(l & kMoreBit) || !net.NextAlternative(loc, &loc, &l)) break;
   }
-  return sorted && TableEntry(net, s, table_at, code_flags, p, label);
+  return sorted && TableEntry(net, s, table_at, code_flags, memo, p, label);
 }
 
 // Detects a walk that goes round a cycle forever without pushing or popping an entry,
