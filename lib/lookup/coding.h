@@ -84,12 +84,21 @@ inline const char* TagNameOf(const VtmFsmRec* fsm, uint8_t y, uint32_t escapes) 
 inline void PutSymbol(uint8_t* out, int* used, uint32_t base, uint32_t escapes, uint8_t esc,
                       bool escapes_after) {
   int at = *used;
+  // One escape is the usual case: stored directly rather than by the library call the
+  // compiler makes of the loop.
+  auto put_escapes = [&] {
+    if (escapes == 1) {
+      out[at++] = esc;
+    } else {
+      for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+    }
+  };
   if (!escapes_after) {
-    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+    put_escapes();
     out[at++] = static_cast<uint8_t>(base);
   } else {
     out[at++] = static_cast<uint8_t>(base);
-    for (uint32_t k = 0; k < escapes; ++k) out[at++] = esc;
+    put_escapes();
   }
   *used = at;
 }
