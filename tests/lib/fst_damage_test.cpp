@@ -134,6 +134,26 @@ TEST(FstDamage, AbsentTablesLoad) {
   EXPECT_EQ(FsmSymbolText(fsm.get(), 1, text, 8), VTM_ERR_INVALID_NUMBER);
 }
 
+// The decoded state tables that the walks read hold exactly the file's usable entries:
+// one slot per one-byte reference byte (kNoLocation for a byte that reaches no usable
+// entry), then the far entries.
+void ExpectDecodedStates(const VtmFsmRec* fsm) {
+  const uint32_t width = fsm->header.state_ref_width;
+  auto entry = [&](const uint8_t* table, uint32_t i) {
+    return width == 2 ? Be16(table + i * width) : Be24(table + i * width);
+  };
+  const uint32_t near_base = fsm->header.near_ref_base;
+  for (uint32_t b = 0; b < kNearSlots; ++b) {
+    const bool usable = b >= near_base && b < near_base + fsm->near_count;
+    EXPECT_EQ(fsm->state_locations[b],
+              usable ? entry(fsm->near_states, b - near_base) : kNoLocation)
+        << "reference byte " << b;
+  }
+  for (uint32_t i = 0; i < fsm->far_count; ++i) {
+    EXPECT_EQ(fsm->state_locations[kNearSlots + i], entry(fsm->far_states, i)) << "far " << i;
+  }
+}
+
 TEST(FstDamage, StateTablesHoldOnlyUsableEntries) {
   compiler::TransducerSpec spec = RichSpec();
   test::FsmPtr fsm = test::Open(test::WriteSpec("states.fst", spec));
@@ -148,6 +168,7 @@ TEST(FstDamage, StateTablesHoldOnlyUsableEntries) {
   for (uint32_t i = 0; i < fsm->far_count; ++i) {
     EXPECT_LT(Be24(fsm->far_states + 3 * i), fsm->header.network_size);
   }
+  ExpectDecodedStates(fsm.get());
 
   // An entry outside the network ends the usable run.
   spec.near_states = {0, 1, 99, 2};
@@ -159,6 +180,7 @@ TEST(FstDamage, StateTablesHoldOnlyUsableEntries) {
   EXPECT_EQ(location, 1u);
   EXPECT_FALSE(NearState(fsm.get(), 2, &location)) << "the entry past the network";
   EXPECT_TRUE(FarState(fsm.get(), 0, &location));
+  ExpectDecodedStates(fsm.get());
 
   // Two-byte entries.
   spec.header.state_ref_width = 2;
@@ -167,6 +189,7 @@ TEST(FstDamage, StateTablesHoldOnlyUsableEntries) {
   ASSERT_EQ(vtm_object_error_code(fsm.get()), 0);
   EXPECT_EQ(fsm->near_count, 7u) << "capped by the one-byte reference range";
   EXPECT_EQ(Be16(fsm->near_states + 2), 3u);
+  ExpectDecodedStates(fsm.get());
 }
 
 TEST(FstDamage, WideCharMap) {
