@@ -98,7 +98,7 @@ class Scanner {
         sink_{tokens, capacity, 0, strings, strings_size, 0} {}
 
   // Returns the bytes consumed or a chunk's error code; *count_out receives the records.
-  int Run(int* count_out);
+  int Run(int* count_out) { return html_ ? Scan<true>(count_out) : Scan<false>(count_out); }
 
  private:
   // Writes [a, b) with class k; false when the record array is full (the call then
@@ -108,6 +108,10 @@ class Scanner {
     SetSpanToken(&sink_.tokens[sink_.count++], a, b - a, k);
     return true;
   }
+  // The scan, with the text's kind (HTML or not) fixed at compile time: the tests for
+  // "<" that only HTML text makes go away from a plain text's loops.
+  template <bool kHtml>
+  int Scan(int* count_out);
   // Handles the tag at s; returns -1 to go on, or the offset the call stops at.
   int Tag(int s);
   // The inhibited element opened by the tag [s, p) named `name`; same result as Tag.
@@ -126,7 +130,8 @@ class Scanner {
 // copies are written back around Tag and SplitChunk, which use them): a record written
 // through the caller's pointer could alias a member, which would make the compiler read
 // every member again after each record.
-int Scanner::Run(int* count_out) {
+template <bool kHtml>
+int Scanner::Scan(int* count_out) {
   const unsigned char* const text = text_;
   const int length = length_;
   const uint8_t* const classes = kByteClasses.data();
@@ -161,11 +166,11 @@ int Scanner::Run(int* count_out) {
       } while (p < length && (classes[text[p]] & kByteSpace));
       // 2. A non-final piece that ends in whitespace: a line break may still grow.
       if (p == length && !final_) {
-        stop = !html_ && breaks > 0 ? s : p;
+        stop = !kHtml && breaks > 0 ? s : p;
         break;
       }
       // 3. The line-break token runs from the first line break through the whitespace.
-      if (!html_ && breaks > 0) {
+      if (!kHtml && breaks > 0) {
         const bool paragraph = lf >= 2 || cr >= 2 || line_paragraph_;
         if (!emit(s, p, VTM_TOKEN_LINE_BREAK | (paragraph ? VTM_TOKEN_PARAGRAPH : 0))) {
           stop = s;
@@ -189,7 +194,7 @@ int Scanner::Run(int* count_out) {
       break;
     }
     const unsigned char next = text[p];
-    if ((classes[next] & kByteSpace) || (html_ && word && next == '<')) {
+    if ((classes[next] & kByteSpace) || (kHtml && word && next == '<')) {
       if (word && !emit(s, p, VTM_TOKEN_WORD)) {
         stop = s;
         break;
@@ -206,7 +211,7 @@ int Scanner::Run(int* count_out) {
       continue;
     }
     // 7. A tag.
-    if (html_ && !word && next == '<') {
+    if (kHtml && !word && next == '<') {
       p_ = p;
       sink_.count = count;
       stop = Tag(s);
@@ -218,7 +223,7 @@ int Scanner::Run(int* count_out) {
     // 8. A word followed by trailing punctuation only.
     const int w = p;
     while (p < length && (classes[text[p]] & kByteClosing)) ++p;
-    if (p == length || (classes[text[p]] & kByteSpace) || (html_ && text[p] == '<')) {
+    if (p == length || (classes[text[p]] & kByteSpace) || (kHtml && text[p] == '<')) {
       if (p == length && !final_) {
         stop = s;
         break;
@@ -246,7 +251,7 @@ int Scanner::Run(int* count_out) {
       continue;
     }
     // 9. A chunk, up to whitespace (or a tag): the transducer splits it.
-    while (p < length && !(classes[text[p]] & kByteSpace) && !(html_ && text[p] == '<')) ++p;
+    while (p < length && !(classes[text[p]] & kByteSpace) && !(kHtml && text[p] == '<')) ++p;
     if (p == length && !final_) {
       stop = s;
       break;
