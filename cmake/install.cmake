@@ -40,3 +40,5 @@ include(${CMAKE_CURRENT_LIST_DIR}/english_tokenizers.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/english_tagger.cmake)
 # After the tagger: the grouper's tag alphabet takes in the tagger's tags.
 include(${CMAKE_CURRENT_LIST_DIR}/english_chunks.cmake)
+# After the English data: the profile-guided library's training run uses it.
+include(${CMAKE_CURRENT_LIST_DIR}/profile_training.cmake)
