@@ -1,6 +1,7 @@
-// Tokenizer throughput, library alone: vtm_tokenize over a real English text in memory, in
-// 64 KiB pieces under the calling protocol (unconsumed bytes carried over), with the bundled
-// en-brown or en-ptb transducer. The text is VTM_TOKENIZE_TEXT (default: the 10 MB text
+// Tokenizer throughput, library alone (vtm_tokenize_bench, linked with the shared library
+// that users link): vtm_tokenize over a real English text in memory, in 64 KiB pieces
+// under the calling protocol (unconsumed bytes carried over), with the bundled en-brown
+// or en-ptb transducer. The text is VTM_TOKENIZE_TEXT (default: the 10 MB text
 // of the peers' make_data.sh, /tmp/vtm-peers/data/text10mb.txt); the transducers are
 // looked for in share/vtmrt beside the build's bin folders. First argument: 0 en-brown,
 // 1 en-ptb. Second argument: 0 one tokenizer for every pass, so that its cache of chunk
