@@ -110,19 +110,23 @@ inline bool BlocksByAvx2() {
 }
 #endif
 
-// The classes of text[0, 64), by AVX2 when `avx2` is set (BlocksByAvx2), else SSE2 or
-// integer arithmetic.
+// The classes of text[0, 64) without AVX2: SSE2, or integer arithmetic.
+inline ByteBlock ClassifyBlockPortable(const unsigned char* text) {
+#if defined(__SSE2__)
+  return ClassifyBlockBySse2(text);
+#else
+  return ClassifyBlockByWords(text);
+#endif
+}
+
+// The classes of text[0, 64), by AVX2 when `avx2` is set (BlocksByAvx2).
 inline ByteBlock ClassifyBlock(const unsigned char* text, bool avx2) {
 #if defined(VTM_TOKEN_AVX2)
   if (avx2) return ClassifyBlockByAvx2(text);
 #else
   (void)avx2;
 #endif
-#if defined(__SSE2__)
-  return ClassifyBlockBySse2(text);
-#else
-  return ClassifyBlockByWords(text);
-#endif
+  return ClassifyBlockPortable(text);
 }
 
 // Bit i: byte i of the block is a single space, the space 0x20 followed by a byte other

@@ -34,8 +34,12 @@ struct WordBlock {
 // is never met here. Kept out of line, with its state in locals, so that the loop's
 // position, record count and masks stay in registers rather than in the stack frame of
 // the large scanner loop (a record written through `tokens` could otherwise alias them).
-[[gnu::noinline]] int RunWordPath(const unsigned char* text, int p, int length, VtmToken* tokens,
-                                  int capacity, int* count_io, WordBlock* block, bool avx2) {
+// Instantiated for each block classifier (RunWordPath), so that the AVX2 one is compiled
+// into its own copy of the loop rather than called for every block.
+template <ByteBlock (*Classify)(const unsigned char*)>
+[[gnu::always_inline]] inline int WordPath(const unsigned char* text, int p, int length,
+                                           VtmToken* tokens, int capacity, int* count_io,
+                                           WordBlock* block) {
   const uint8_t* const classes = kByteClasses.data();
   VtmToken* out = tokens + *count_io;  // the next record
   int room = capacity - *count_io;     // records left
@@ -45,7 +49,7 @@ struct WordBlock {
     int at = p - block_at;
     if (at > kBlockBytes - 2) {
       if (p + kBlockBytes > length) break;
-      const ByteBlock classes64 = ClassifyBlock(text + p, avx2);
+      const ByteBlock classes64 = Classify(text + p);
       words = classes64.word;
       single = SingleSpaces(classes64);
       block_at = p;
@@ -82,6 +86,33 @@ struct WordBlock {
   block->single = single;
   block->at = block_at;
   return p;
+}
+
+[[gnu::noinline]] int RunWordPathPortable(const unsigned char* text, int p, int length,
+                                          VtmToken* tokens, int capacity, int* count_io,
+                                          WordBlock* block) {
+  return WordPath<ClassifyBlockPortable>(text, p, length, tokens, capacity, count_io, block);
+}
+
+#if defined(VTM_TOKEN_AVX2)
+[[gnu::noinline]] __attribute__((target("avx2"))) int RunWordPathAvx2(const unsigned char* text,
+                                                                      int p, int length,
+                                                                      VtmToken* tokens,
+                                                                      int capacity, int* count_io,
+                                                                      WordBlock* block) {
+  return WordPath<ClassifyBlockByAvx2>(text, p, length, tokens, capacity, count_io, block);
+}
+#endif
+
+// The word path with the blocks classified by AVX2 when `avx2` is set (BlocksByAvx2).
+inline int RunWordPath(const unsigned char* text, int p, int length, VtmToken* tokens, int capacity,
+                       int* count_io, WordBlock* block, bool avx2) {
+#if defined(VTM_TOKEN_AVX2)
+  if (avx2) return RunWordPathAvx2(text, p, length, tokens, capacity, count_io, block);
+#else
+  (void)avx2;
+#endif
+  return RunWordPathPortable(text, p, length, tokens, capacity, count_io, block);
 }
 
 class Scanner {
