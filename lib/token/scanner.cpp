@@ -55,6 +55,23 @@ template <ByteBlock (*Classify)(const unsigned char*)>
       block_at = p;
       at = 0;
     }
+    // The words that are each followed by a single space, taken together: from `at` up to
+    // the first byte that is neither a word character nor a single space, each single
+    // space ends a word that starts after the previous one (two single spaces are never
+    // adjacent, and the byte at p is not a space). Each is what one turn of the steps
+    // below gives for it; they stop, as the steps do, when fewer than two records are left.
+    const uint64_t from_at = ~uint64_t{0} << at;
+    const uint64_t others = ~(words | single) & from_at;
+    uint64_t spaces = single & from_at & ((others & (0 - others)) - 1);
+    while (spaces != 0 && room >= 2) {
+      const int end = block_at + std::countr_zero(spaces);
+      SetSpanToken(out++, p, end - p, VTM_TOKEN_WORD);
+      --room;
+      p = end + 1;
+      spaces &= spaces - 1;
+    }
+    at = p - block_at;
+    if (at > kBlockBytes - 2) continue;  // the next word starts at the block's last byte
     const int word_end = at + std::countr_zero(~words >> at);  // 64 and above: past
     if (word_end == at) break;
     if (word_end > kBlockBytes - 2) {
