@@ -299,7 +299,7 @@ int Scanner::Scan(int* count_out) {
       continue;
     }
     // 9. A chunk, up to whitespace (or a tag): the transducer splits it.
-    while (p < length && !(classes[text[p]] & kByteSpace) && !(kHtml && text[p] == '<')) ++p;
+    p = ChunkEnd(text, p, length, kHtml);
     if (p == length && !final_) {
       stop = s;
       break;

@@ -196,6 +196,46 @@ TEST(WordEnd, EveryByteAtEveryPlaceAgreesWithTheTable) {
   EXPECT_GT(inside, 100000);
 }
 
+// The end of a chunk, found sixteen bytes at a time, against the plain rule (the first
+// byte at or below 0x20, or '<' in HTML text): every byte value at every place of a
+// chunk, for chunks starting at several offsets and texts ending at every length, in
+// both kinds of text.
+TEST(ChunkEnd, EveryByteAtEveryPlaceAgreesWithTheRule) {
+  static const std::string kChunk =
+      "a.b'c-d,e!f<g>h\x7F\x80\xA0\xFF"
+      "9\"~";
+  int compared = 0, inside = 0;
+  for (int b = 0; b < 256; ++b) {
+    for (int at = 0; at < 40; ++at) {
+      std::string text;
+      for (int k = 0; k < 40; ++k) {
+        char c = kChunk[static_cast<std::size_t>(k * 5 + b) % kChunk.size()];
+        text.push_back(c == '<' && b % 2 == 0 ? '>' : c);  // some texts without a '<'
+      }
+      text[static_cast<std::size_t>(at)] = static_cast<char>(b);
+      const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+      for (const bool html : {false, true}) {
+        for (int start : {0, 1, 5, 16}) {
+          for (int length = start; length <= 40; ++length) {
+            int want = start;
+            while (want < length && bytes[want] > 0x20 && !(html && bytes[want] == '<')) ++want;
+            ASSERT_EQ(ChunkEnd(bytes, start, length, html), want)
+                << "byte " << b << " at " << at << " start " << start << " length " << length
+                << " html " << html;
+            ASSERT_EQ(ChunkEndByBytes(bytes, start, length, html), want)
+                << "byte " << b << " at " << at << " start " << start << " length " << length
+                << " html " << html;
+            ++compared;
+            inside += want > start + 16;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 256 * 40 * 2 * (41 + 40 + 36 + 25));
+  EXPECT_GT(inside, 50000);
+}
+
 // The classes of a 64-byte block, in each form (integer arithmetic, SSE2, AVX2 where
 // the processor has it), against the byte table: every byte value at every place, over
 // backgrounds of word characters, whitespace and marks.
