@@ -61,8 +61,7 @@ inline ByteBlock ClassifyBlockBySse2(const unsigned char* text) {
   for (int k = 0; k < kBlockBytes; k += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
     const auto word = static_cast<uint32_t>(_mm_movemask_epi8(WordBytesSse2(x)));
-    const auto space =
-        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, blank), x)));
+    const auto space = static_cast<uint32_t>(_mm_movemask_epi8(SpaceBytesSse2(x)));
     const auto blanks = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, blank)));
     b.word |= uint64_t{word} << k;
     b.space |= uint64_t{space} << k;

@@ -142,6 +142,11 @@ inline __m128i WordBytesSse2(__m128i x) {
   return _mm_or_si128(_mm_or_si128(letter, digit), upper);
 }
 
+// The whitespace bytes (0x00-0x20) among sixteen bytes (0xFF where a byte is one).
+inline __m128i SpaceBytesSse2(__m128i x) {
+  return _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x20)), x);
+}
+
 // The same, sixteen bytes at once with SSE2.
 inline int WordEndBySse2(const unsigned char* text, int p, int length) {
   for (; p + 16 <= length; p += 16) {
@@ -173,13 +178,11 @@ inline int ChunkEndByBytes(const unsigned char* text, int p, int length, bool ht
 // The same, sixteen bytes at once: a chunk usually ends within its first sixteen bytes,
 // found without a branch per byte (whose exit the processor cannot foresee).
 inline int ChunkEndBySse2(const unsigned char* text, int p, int length, bool html) {
-  const __m128i space_max = _mm_set1_epi8(0x20);
   // Outside HTML the second test looks for 0x20, which the first already finds.
   const __m128i markup = _mm_set1_epi8(html ? '<' : 0x20);
   for (; p + 16 <= length; p += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
-    const __m128i stop =
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space_max), x), _mm_cmpeq_epi8(x, markup));
+    const __m128i stop = _mm_or_si128(SpaceBytesSse2(x), _mm_cmpeq_epi8(x, markup));
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
     if (mask != 0) return p + std::countr_zero(mask);
   }
